@@ -1,0 +1,71 @@
+# Set-up, build and run on Debian 12: every target installs what is missing first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xvfb xauth
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+XVFB := xvfb-run -a -s "-screen 0 400x300x24"
+
+.PHONY: all deps build run test demo fuzz bench clean
+
+all: build
+
+define install_missing
+	@missing=$$(for p in $(1); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing Debian packages:" $$missing; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+# With no display the window comes up on a virtual X server, and a screenshot of it is
+# saved a few seconds after start.
+run: build
+	@if [ -n "$$DISPLAY" ]; then \
+	  exec $(BUILD)/head-readout; \
+	else \
+	  echo "No display: starting head-readout under Xvfb."; \
+	  $(XVFB) sh -c '$(BUILD)/head-readout & pid=$$!; sleep 3; \
+	    $(BUILD)/tools/screen-grab $(BUILD)/head-readout.png && \
+	    echo "Screenshot of the window saved to $(BUILD)/head-readout.png"; \
+	    wait $$pid'; \
+	fi
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+demo: build
+	@if [ -n "$$DISPLAY" ]; then \
+	  exec $(BUILD)/tools/head-readout-demo; \
+	else \
+	  echo "No display: starting the demo under Xvfb."; \
+	  $(XVFB) $(BUILD)/tools/head-readout-demo --screenshot $(BUILD)/head-readout-demo.png; \
+	fi
+
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++-14 -DHEADREADOUT_FUZZ=ON
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder
+	mkdir -p $(BUILD)-fuzz/corpus
+	$(BUILD)-fuzz/tools/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  $(BUILD)-fuzz/corpus
+
+bench: build
+	$(BUILD)/tools/bench-decoder
+	$(BUILD)/tools/bench-latency
+	$(BUILD)/tools/bench-cpu
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-fuzz

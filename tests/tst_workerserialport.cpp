@@ -1,0 +1,339 @@
+#include "acquisition/workerserialport.h"
+#include "headsimulator.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+namespace {
+
+PortLister portsOf(const QStringList &locations)
+{
+    return [locations] { return locations; };
+}
+
+// The worker's own watchdog is stopped so that a test can drive it tick by tick.
+QTimer *stopWatchdog(WorkerSerialPort &worker)
+{
+    auto *timer = worker.findChild<QTimer *>();
+    if (timer)
+        timer->stop();
+    return timer;
+}
+
+void tick(WorkerSerialPort &worker, int times)
+{
+    for (int i = 0; i < times; ++i)
+        worker.updateTime();
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+QMutex warningsLock;
+QStringList crossThreadWarnings;
+
+void recordCrossThreadWarnings(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (type == QtDebugMsg || !text.contains(QLatin1String("thread"), Qt::CaseInsensitive))
+        return;
+    QMutexLocker lock(&warningsLock);
+    crossThreadWarnings.append(text);
+}
+
+// A worker in its own thread, wired as the window wires it and released as the thread
+// ends. What it reports is recorded on the test's thread, through queued calls.
+class ThreadedWorker : public QObject
+{
+public:
+    explicit ThreadedWorker(PortLister ports)
+        : worker(new WorkerSerialPort(nullptr, std::move(ports)))
+    {
+        worker->moveToThread(&thread);
+        connect(&thread, SIGNAL(started()), worker, SLOT(process()));
+        connect(&thread, SIGNAL(finished()), worker, SLOT(deleteLater()));
+        connect(worker, &WorkerSerialPort::signal_com, this,
+                [this](const QString &label) { com.append(label); });
+        connect(worker, &WorkerSerialPort::signal_newLine, this, [this] { ++lines; });
+        connect(worker, &WorkerSerialPort::stop, this, [this] {
+            if (stopAt < 0)
+                stopAt = clock.elapsed();
+        });
+        clock.start();
+        thread.start();
+    }
+    ~ThreadedWorker() override
+    {
+        thread.quit();
+        thread.wait();
+    }
+
+    QThread thread;
+    QPointer<WorkerSerialPort> worker;
+    QElapsedTimer clock;
+    QStringList com;
+    int lines = 0;
+    qint64 stopAt = -1;
+};
+
+// Streams whole frames every 20 ms whether or not anybody reads them yet.
+class Streamer
+{
+public:
+    explicit Streamer(HeadSimulator &head)
+    {
+        QObject::connect(&timer, &QTimer::timeout, [&head] { head.write(HeadSimulator::frame(42), 0); });
+        timer.start(20);
+    }
+    QTimer timer;
+};
+
+} // namespace
+
+class TestWorkerSerialPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void portLabel_data();
+    void portLabel();
+
+    void probeLimitIsTenTicks();
+    void silenceLimitIsFiftyTicksAfterLastMarker();
+    void unopenableLocationGivenUpLikeSilentPort();
+    void vanishedPortsEndTheWorkerButStillReport();
+
+    void noPortsStopsAfterFiveSeconds();
+    void lastSilentPortStopsFiveSecondsAfterGivingUp();
+    void headOnThirdPortIsFoundAndKept();
+    void silentHeadLosesPortAfterFiveSeconds();
+
+    void unplugClosesPortWithoutSpinning();
+    void workerAndPortReleasedWhenThreadEnds();
+};
+
+void TestWorkerSerialPort::initTestCase()
+{
+    qInstallMessageHandler(recordCrossThreadWarnings);
+}
+
+void TestWorkerSerialPort::cleanup()
+{
+    QVERIFY2(crossThreadWarnings.isEmpty(), qPrintable(crossThreadWarnings.join('\n')));
+}
+
+void TestWorkerSerialPort::portLabel_data()
+{
+    QTest::addColumn<QString>("location");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("windows device path") << QStringLiteral("\\\\.\\COM12") << QStringLiteral("COM12");
+    QTest::newRow("plain com name") << QStringLiteral("COM3") << QStringLiteral("COM3");
+    QTest::newRow("unix device node") << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("/dev/ttyUSB0");
+    QTest::newRow("full stops elsewhere") << QStringLiteral("/dev/tty.usb.serial-1")
+                                          << QStringLiteral("/dev/ttyusbserial-1");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestWorkerSerialPort::portLabel()
+{
+    QFETCH(QString, location);
+    QFETCH(QString, label);
+    QCOMPARE(WorkerSerialPort::portLabel(location), label);
+}
+
+void TestWorkerSerialPort::probeLimitIsTenTicks()
+{
+    HeadSimulator first, second;
+    WorkerSerialPort worker(nullptr, portsOf({first.slavePath(), second.slavePath()}));
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    worker.process();
+    QTimer *timer = stopWatchdog(worker);
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 100);
+    QCOMPARE(com.count(), 1);
+    QCOMPARE(com.at(0).at(0).toString(), WorkerSerialPort::portLabel(first.slavePath()));
+    QTRY_VERIFY(first.slaveHeld());
+
+    tick(worker, 9);
+    QCOMPARE(com.count(), 1);
+    tick(worker, 1);
+    QCOMPARE(com.count(), 2);
+    QCOMPARE(com.at(1).at(0).toString(), WorkerSerialPort::portLabel(second.slavePath()));
+    QTRY_VERIFY(!first.slaveHeld());
+    QTRY_VERIFY(second.slaveHeld());
+}
+
+void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
+{
+    HeadSimulator head, spare;
+    WorkerSerialPort worker(nullptr, portsOf({head.slavePath(), spare.slavePath()}));
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
+    worker.process();
+    stopWatchdog(worker);
+    QTRY_VERIFY(head.slaveHeld());
+
+    QVERIFY(head.write(HeadSimulator::frame(1)));
+    QTRY_COMPARE(lines.count(), 1);
+    // Past the probe limit: a port that carried a marker is held longer.
+    tick(worker, 30);
+    QCOMPARE(com.count(), 1);
+
+    // A marker restarts the count.
+    QVERIFY(head.write(HeadSimulator::frame(2)));
+    QTRY_COMPARE(lines.count(), 2);
+    tick(worker, 49);
+    QCOMPARE(com.count(), 1);
+    tick(worker, 1);
+    QCOMPARE(com.count(), 2);
+    QCOMPARE(com.at(1).at(0).toString(), WorkerSerialPort::portLabel(spare.slavePath()));
+
+    // The next port is probed afresh, with the short limit.
+    tick(worker, 9);
+    QCOMPARE(com.count(), 2);
+}
+
+void TestWorkerSerialPort::unopenableLocationGivenUpLikeSilentPort()
+{
+    HeadSimulator head;
+    WorkerSerialPort worker(nullptr, portsOf({QStringLiteral("/nonexistent/ttyHEAD"), head.slavePath()}));
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    worker.process();
+    stopWatchdog(worker);
+    QCOMPARE(com.count(), 1);
+    QCOMPARE(com.at(0).at(0).toString(), QStringLiteral("/nonexistent/ttyHEAD"));
+    tick(worker, 10);
+    QCOMPARE(com.count(), 2);
+    QTRY_VERIFY(head.slaveHeld());
+}
+
+void TestWorkerSerialPort::vanishedPortsEndTheWorkerButStillReport()
+{
+    HeadSimulator head;
+    int calls = 0;
+    const QString location = head.slavePath();
+    WorkerSerialPort worker(nullptr, [&calls, location] {
+        return ++calls == 1 ? QStringList{location} : QStringList{};
+    });
+    QSignalSpy finished(&worker, &WorkerSerialPort::finished);
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    worker.process();
+    stopWatchdog(worker);
+    QCOMPARE(calls, 2);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(com.count(), 1);
+    QCOMPARE(com.at(0).at(0).toString(), QString());
+    QVERIFY(!head.slaveHeld());
+}
+
+void TestWorkerSerialPort::noPortsStopsAfterFiveSeconds()
+{
+    ThreadedWorker run(portsOf({}));
+    QTRY_VERIFY_WITH_TIMEOUT(run.stopAt >= 0, 8000);
+    QVERIFY2(run.stopAt >= 4900 && run.stopAt < 6500, qPrintable(QString::number(run.stopAt)));
+    QVERIFY(run.com.isEmpty());
+}
+
+void TestWorkerSerialPort::lastSilentPortStopsFiveSecondsAfterGivingUp()
+{
+    HeadSimulator silent;
+    ThreadedWorker run(portsOf({silent.slavePath()}));
+    QTRY_COMPARE(run.com, QStringList{WorkerSerialPort::portLabel(silent.slavePath())});
+    QTRY_VERIFY_WITH_TIMEOUT(run.stopAt >= 0, 9000);
+    QVERIFY2(run.stopAt >= 5900 && run.stopAt < 7500, qPrintable(QString::number(run.stopAt)));
+    QCOMPARE(run.com.size(), 1);
+}
+
+void TestWorkerSerialPort::headOnThirdPortIsFoundAndKept()
+{
+    HeadSimulator first, second, head;
+    Streamer stream(head);
+    ThreadedWorker run(portsOf({first.slavePath(), second.slavePath(), head.slavePath()}));
+    QTRY_COMPARE_WITH_TIMEOUT(run.com.size(), 3, 4000);
+    const qint64 foundAt = run.clock.elapsed();
+    QVERIFY2(foundAt >= 1800 && foundAt < 3000, qPrintable(QString::number(foundAt)));
+    QCOMPARE(run.com.at(2), WorkerSerialPort::portLabel(head.slavePath()));
+    QTRY_VERIFY(run.lines > 0);
+
+    // Frames keep the worker on its port well past the silence limit.
+    QTest::qWait(6000);
+    QCOMPARE(run.com.size(), 3);
+    QCOMPARE(run.stopAt, -1);
+    QVERIFY(run.lines > 100);
+}
+
+void TestWorkerSerialPort::silentHeadLosesPortAfterFiveSeconds()
+{
+    HeadSimulator head, spare;
+    ThreadedWorker run(portsOf({head.slavePath(), spare.slavePath()}));
+    QTRY_VERIFY(head.slaveHeld());
+    for (int i = 0; i < 20; ++i) {
+        QVERIFY(head.write(HeadSimulator::frame(i)));
+        QTest::qWait(30);
+    }
+    QTRY_COMPARE(run.lines, 20);
+    QElapsedTimer sinceLastMarker;
+    sinceLastMarker.start();
+
+    QTRY_COMPARE_WITH_TIMEOUT(run.com.size(), 2, 7000);
+    const qint64 lostAfter = sinceLastMarker.elapsed();
+    QVERIFY2(lostAfter >= 4800 && lostAfter <= 5300, qPrintable(QString::number(lostAfter)));
+    QCOMPARE(run.com.at(1), WorkerSerialPort::portLabel(spare.slavePath()));
+}
+
+void TestWorkerSerialPort::unplugClosesPortWithoutSpinning()
+{
+    HeadSimulator head, spare;
+    WorkerSerialPort worker(nullptr, portsOf({head.slavePath(), spare.slavePath()}));
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
+    worker.process();
+    stopWatchdog(worker);
+    QTRY_VERIFY(head.slaveHeld());
+    QVERIFY(head.write(HeadSimulator::frame(7) + HeadSimulator::frame(8).left(9)));
+    QTRY_COMPARE(lines.count(), 1);
+
+    // Hung up in the middle of a frame.
+    head.hangUp();
+    const double cpuBefore = cpuSeconds();
+    QTest::qWait(1000);
+    const double cpuUsed = cpuSeconds() - cpuBefore;
+    QVERIFY2(cpuUsed < 0.3, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpuUsed)));
+
+    // The search goes on as for a head that fell silent.
+    tick(worker, 49);
+    QCOMPARE(com.count(), 1);
+    tick(worker, 1);
+    QCOMPARE(com.count(), 2);
+    QTRY_VERIFY(spare.slaveHeld());
+}
+
+void TestWorkerSerialPort::workerAndPortReleasedWhenThreadEnds()
+{
+    HeadSimulator head;
+    QPointer<WorkerSerialPort> worker;
+    {
+        ThreadedWorker run(portsOf({head.slavePath()}));
+        worker = run.worker;
+        QTRY_VERIFY(head.slaveHeld());
+    }
+    QVERIFY(worker.isNull());
+    QVERIFY(!head.slaveHeld());
+}
+
+QTEST_GUILESS_MAIN(TestWorkerSerialPort)
+#include "tst_workerserialport.moc"
