@@ -90,15 +90,10 @@ void NoteFileSync::saveIfChanged(const QString &path, const QString &text)
 
 void NoteFileSync::writeNote(const QString &path, const QString &text)
 {
-    // A read-only note stays as it is; the atomic rename would otherwise replace it.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isWritable())
-        return;
-
     // Written aside and renamed over the note, so a failed or interrupted rewrite
-    // leaves the previous note whole.
+    // leaves the previous note whole. A read-only note, or one in a folder that takes
+    // no new file, is kept as it is.
     QSaveFile file(path);
-    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         return;
     QTextStream stream(&file);
