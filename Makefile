@@ -7,7 +7,7 @@ PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xv
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 XVFB := xvfb-run -a -s "-screen 0 400x300x24"
 
-.PHONY: all deps build run test demo fuzz bench clean
+.PHONY: all deps build run test demo fuzz bench lint install package clean
 
 all: build
 
@@ -66,6 +66,24 @@ bench: build
 	$(BUILD)/tools/bench-decoder
 	$(BUILD)/tools/bench-latency
 	$(BUILD)/tools/bench-cpu
+
+lint: build
+	$(call install_missing,clang-format clang-tidy)
+	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
+	git ls-files '*.cpp' | grep -v '^tools/fuzz_' | xargs clang-tidy -p $(BUILD) --quiet
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The .deb, then its binary unpacked into a scratch root and run through the
+# whole-process tests.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	rm -rf $(BUILD)/package-root
+	dpkg -x $(BUILD)/head-readout_*.deb $(BUILD)/package-root
+	dpkg-deb -f $(BUILD)/head-readout_*.deb Depends
+	HEAD_READOUT_BINARY=$(BUILD)/package-root/usr/bin/head-readout $(BUILD)/tests/tst_process
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-fuzz

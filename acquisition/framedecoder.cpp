@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 const char Marker[] = "KV73";
 constexpr int MarkerSize = 4;
@@ -89,7 +90,8 @@ FrameDecoder::Frame FrameDecoder::decode() const
     frame.serial.reserve(6);
     for (int slot = 10; slot < FrameSize; ++slot) {
         // Bytes from 0x80 up are widened as signed, as the head's serial has always been read.
-        const auto code = static_cast<char16_t>(static_cast<qint16>(static_cast<signed char>(raw[slot])));
+        const auto code =
+            static_cast<char16_t>(static_cast<qint16>(static_cast<signed char>(raw[slot])));
         frame.serial.append(QChar(code));
     }
     return frame;

@@ -7,7 +7,8 @@
 
 #include <utility>
 
-namespace {
+namespace
+{
 
 constexpr int TickMs = 100;
 constexpr int ProbeTicks = 10;   // a port gets 1 s to show a frame marker

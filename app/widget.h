@@ -9,7 +9,8 @@
 
 class QThread;
 
-namespace Ui {
+namespace Ui
+{
 class Widget;
 }
 

@@ -5,7 +5,8 @@
 #include <QSaveFile>
 #include <QTextStream>
 
-namespace {
+namespace
+{
 
 constexpr int SyncEvery = 6;
 
@@ -33,7 +34,7 @@ std::optional<QString> NoteFileSync::sync(const QString &serial, const QString &
     }
 
     // An unreadable note is neither loaded nor overwritten; a later call tries again.
-    const std::optional<QString> note = readNote(path);
+    std::optional<QString> note = readNote(path);
     if (!note)
         return std::nullopt;
 

@@ -1,6 +1,7 @@
 #include "display/valueformat.h"
 
-namespace {
+namespace
+{
 
 constexpr int RangeLimit = 2560;
 

@@ -13,7 +13,8 @@
 
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QString ReplacedPort = QStringLiteral("/dev/ttyS0");
 
@@ -45,11 +46,12 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("BINARY"), qEnvironmentVariable("HEAD_READOUT_BINARY"));
+        env.insert(QStringLiteral("BINARY"),
+                   QFileInfo(qEnvironmentVariable("HEAD_READOUT_BINARY")).absoluteFilePath());
         env.insert(QStringLiteral("DEVICES"), devices.join(' '));
         if (!devices.isEmpty()) {
-            env.insert(QStringLiteral("PORTS"), QFileInfo(QStringLiteral("/sys/class/tty/ttyS0"))
-                                                    .canonicalFilePath());
+            env.insert(QStringLiteral("PORTS"),
+                       QFileInfo(QStringLiteral("/sys/class/tty/ttyS0")).canonicalFilePath());
             env.insert(QStringLiteral("NODES"), ReplacedPort);
         }
         process.setProcessEnvironment(env);
@@ -58,7 +60,7 @@ public:
         clock.start();
         process.start(QStringLiteral("unshare"),
                       unshareArguments() + QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                                                        QString::fromLatin1(NamespaceScript)});
+                                                       QString::fromLatin1(NamespaceScript)});
     }
     ~NamespacedRun()
     {
@@ -98,8 +100,9 @@ void TestProcess::initTestCase()
     QVERIFY(QFileInfo::exists(qEnvironmentVariable("HEAD_READOUT_BINARY")));
     QProcess probe;
     probe.start(QStringLiteral("unshare"),
-                unshareArguments() + QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                                                  QStringLiteral("mount -t tmpfs none /sys/class/tty")});
+                unshareArguments() +
+                    QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
+                                QStringLiteral("mount -t tmpfs none /sys/class/tty")});
     if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
         probe.exitCode() != 0)
         QSKIP("private mount namespaces are not permitted here, so the real program cannot be "
@@ -120,7 +123,8 @@ void TestProcess::noPortExitsAfterFiveSeconds()
 
 void TestProcess::silentPortExitsAfterSixSeconds()
 {
-    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) || !QFileInfo::exists(ReplacedPort))
+    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
+        !QFileInfo::exists(ReplacedPort))
         QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
     HeadSimulator silent;
     QTemporaryDir dir;
@@ -136,7 +140,8 @@ void TestProcess::silentPortExitsAfterSixSeconds()
 
 void TestProcess::headReadAndNoteKeptUntilUnplugged()
 {
-    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) || !QFileInfo::exists(ReplacedPort))
+    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
+        !QFileInfo::exists(ReplacedPort))
         QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
     HeadSimulator head;
     QTemporaryDir dir;

@@ -14,7 +14,8 @@
 #include <atomic>
 #include <memory>
 
-namespace {
+namespace
+{
 
 // Hands the window its ports and tells the test which thread asked for them.
 class PortsSeam

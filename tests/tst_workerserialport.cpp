@@ -11,7 +11,8 @@
 
 #include <sys/resource.h>
 
-namespace {
+namespace
+{
 
 PortLister portsOf(const QStringList &locations)
 {
@@ -93,7 +94,8 @@ class Streamer
 public:
     explicit Streamer(HeadSimulator &head)
     {
-        QObject::connect(&timer, &QTimer::timeout, [&head] { head.write(HeadSimulator::frame(42), 0); });
+        QObject::connect(&timer, &QTimer::timeout,
+                         [&head] { head.write(HeadSimulator::frame(42), 0); });
         timer.start(20);
     }
     QTimer timer;
@@ -140,11 +142,13 @@ void TestWorkerSerialPort::portLabel_data()
 {
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("label");
-    QTest::newRow("windows device path") << QStringLiteral("\\\\.\\COM12") << QStringLiteral("COM12");
+    QTest::newRow("windows device path")
+        << QStringLiteral("\\\\.\\COM12") << QStringLiteral("COM12");
     QTest::newRow("plain com name") << QStringLiteral("COM3") << QStringLiteral("COM3");
-    QTest::newRow("unix device node") << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("/dev/ttyUSB0");
-    QTest::newRow("full stops elsewhere") << QStringLiteral("/dev/tty.usb.serial-1")
-                                          << QStringLiteral("/dev/ttyusbserial-1");
+    QTest::newRow("unix device node")
+        << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("/dev/ttyUSB0");
+    QTest::newRow("full stops elsewhere")
+        << QStringLiteral("/dev/tty.usb.serial-1") << QStringLiteral("/dev/ttyusbserial-1");
     QTest::newRow("empty") << QString() << QString();
 }
 
@@ -210,7 +214,8 @@ void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
 void TestWorkerSerialPort::unopenableLocationGivenUpLikeSilentPort()
 {
     HeadSimulator head;
-    WorkerSerialPort worker(nullptr, portsOf({QStringLiteral("/nonexistent/ttyHEAD"), head.slavePath()}));
+    WorkerSerialPort worker(nullptr,
+                            portsOf({QStringLiteral("/nonexistent/ttyHEAD"), head.slavePath()}));
     QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
     worker.process();
     stopWatchdog(worker);
