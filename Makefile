@@ -7,7 +7,7 @@ PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xv
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 XVFB := xvfb-run -a -s "-screen 0 400x300x24"
 
-.PHONY: all deps build run test demo fuzz bench lint install package clean
+.PHONY: all deps build run test check demo fuzz bench lint install package clean
 
 all: build
 
@@ -43,7 +43,27 @@ run: build
 	fi
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -LE soak
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (leaks checked
+# at every exit, the real program's included), the cross-thread suites under
+# ThreadSanitizer, and the million-frame soak.
+SANITIZERS := $(CURDIR)/tests/sanitizers
+CROSS_THREAD := tst_startup|tst_workerserialport|tst_widget|tst_noteendtoend
+check: build
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+	cmake --build $(BUILD)-asan -j$(JOBS)
+	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -LE soak
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
+	cmake --build $(BUILD)-tsan -j$(JOBS)
+	cd $(BUILD)-tsan && QT_QPA_PLATFORM=offscreen \
+	  TSAN_OPTIONS="suppressions=$(SANITIZERS)/tsan.supp halt_on_error=1" \
+	  ctest --output-on-failure -R '$(CROSS_THREAD)'
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L soak
 
 demo: build
 	@if [ -n "$$DISPLAY" ]; then \
