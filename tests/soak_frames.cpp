@@ -90,20 +90,21 @@ void SoakFrames::millionFramesAllShownWithoutGrowth()
         }
     });
 
+    constexpr qint64 TimeLimitMs = 20LL * 60 * 1000;
     QElapsedTimer clock;
     clock.start();
     long rssAtFirstSample = -1;
-    while (counter.calls - 1 < frames && !writeFailed && clock.elapsed() < 20 * 60 * 1000) {
+    while (counter.calls - 1 < frames && !writeFailed && clock.elapsed() < TimeLimitMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         if (rssAtFirstSample < 0 && counter.calls - 1 >= sample)
             rssAtFirstSample = residentKiB();
     }
     writer.join();
     const long rssAtEnd = residentKiB();
-    const double seconds = clock.elapsed() / 1000.0;
+    const double seconds = double(clock.elapsed()) / 1000.0;
     qInfo("%ld frames shown in %.1f s (%.0f frames/s); resident %ld KiB after %ld frames, "
           "%ld KiB at the end",
-          counter.calls - 1, seconds, (counter.calls - 1) / seconds, rssAtFirstSample, sample,
+          counter.calls - 1, seconds, double(counter.calls - 1) / seconds, rssAtFirstSample, sample,
           rssAtEnd);
 
     QVERIFY(!writeFailed);
