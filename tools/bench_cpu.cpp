@@ -1,0 +1,193 @@
+// What reading a head costs in processor time: the readout window on one simulated head
+// against cat on another, both streamed at line rate for the same 20 seconds. The heads
+// are head-sim processes, so that neither figure includes the streaming.
+
+#include "app/widget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int MeasureMs = 20000;
+// The heads stop by themselves some time after the measurement, should this bench not
+// get to stop them.
+constexpr int HeadFrames = 60 * 45;
+
+struct Cpu {
+    double statSeconds = -1;    // user + system from /proc/<pid>/stat, in clock ticks
+    double preciseSeconds = -1; // the same to the microsecond or better
+};
+
+// Of a process's own /proc figures only stat sums all its threads; schedstat is its first
+// thread's, which for cat is all of it. The readout's own sum comes from getrusage.
+Cpu cpuOf(const QString &pid)
+{
+    Cpu cpu;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        // The command name may hold spaces; the fields that follow it do not.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            cpu.statSeconds = double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) /
+                              double(sysconf(_SC_CLK_TCK));
+    }
+    if (pid == QLatin1String("self")) {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        cpu.preciseSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                             double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        return cpu;
+    }
+    QFile sched(QStringLiteral("/proc/%1/schedstat").arg(pid));
+    cpu.preciseSeconds = sched.open(QIODevice::ReadOnly)
+                             ? double(sched.readAll().split(' ').value(0).toLongLong()) / 1e9
+                             : cpu.statSeconds;
+    return cpu;
+}
+
+Cpu operator-(const Cpu &after, const Cpu &before)
+{
+    return {after.statSeconds - before.statSeconds, after.preciseSeconds - before.preciseSeconds};
+}
+
+// A head-sim process; answers the terminal it plays on, or an empty string.
+QString startHead(QProcess &head, const QString &serial)
+{
+    head.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/head-sim"));
+    head.setArguments({QStringLiteral("--count"), QString::number(HeadFrames), serial});
+    head.start();
+    if (!head.waitForStarted(5000))
+        return QString();
+    while (!head.canReadLine())
+        if (!head.waitForReadyRead(5000))
+            return QString();
+    return QString::fromLocal8Bit(head.readLine()).trimmed();
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+void printLine(QTextStream &out, const char *what, const Cpu &cpu)
+{
+    out << "  " << what << ": " << cpu.preciseSeconds * 1000 << " ms (" << cpu.statSeconds * 1000
+        << " ms in clock ticks)";
+    out << '\n';
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream err(stderr);
+
+    // The note step works in the current folder: give it one of its own, with the
+    // notes folder present so that it does its real work.
+    QTemporaryDir workDir;
+    if (!workDir.isValid() || !QDir::setCurrent(workDir.path()) ||
+        !QDir().mkdir(QStringLiteral("serial_number"))) {
+        err << "bench-cpu: no working folder\n";
+        return 1;
+    }
+
+    QProcess readoutHead;
+    QProcess catHead;
+    const QString readoutPort = startHead(readoutHead, QStringLiteral("000123"));
+    const QString catPort = startHead(catHead, QStringLiteral("000456"));
+    if (readoutPort.isEmpty() || catPort.isEmpty()) {
+        err << "bench-cpu: head-sim did not start beside this bench\n";
+        return 1;
+    }
+
+    QProcess cat;
+    cat.setStandardOutputFile(QProcess::nullDevice());
+    cat.start(QStringLiteral("cat"), {catPort});
+    if (!cat.waitForStarted(5000)) {
+        err << "bench-cpu: cat did not start\n";
+        return 1;
+    }
+    const QString catPid = QString::number(cat.processId());
+
+    // Locations after the head's never open; they keep the worker probing, so that
+    // closing the window does not wait out its give-up pause.
+    QStringList ports{readoutPort};
+    for (int i = 0; i < 100; ++i)
+        ports << workDir.filePath(QStringLiteral("absent-%1").arg(i));
+    auto window = std::make_unique<Widget>(nullptr, [ports] { return ports; });
+    window->show();
+    const auto *serial = window->findChild<QLabel *>(QStringLiteral("label_sn"));
+    if (!waitFor([serial] { return serial->text() == QLatin1String("000123"); }, 10000)) {
+        err << "bench-cpu: the readout shows no frame\n";
+        return 1;
+    }
+
+    const Cpu readoutBefore = cpuOf(QStringLiteral("self"));
+    const Cpu catBefore = cpuOf(catPid);
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QTimer::singleShot(MeasureMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = double(wall.elapsed()) / 1000;
+    const Cpu readout = cpuOf(QStringLiteral("self")) - readoutBefore;
+    const Cpu catUsed = cpuOf(catPid) - catBefore;
+    const bool catLasted = cat.state() == QProcess::Running;
+
+    window.reset();
+    for (QProcess *process : {&readoutHead, &catHead, &cat}) {
+        process->terminate();
+        if (!process->waitForFinished(5000)) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+    if (!catLasted) {
+        err << "bench-cpu: cat ended before the measurement did\n";
+        return 1;
+    }
+
+    QTextStream out(stdout);
+    out.setRealNumberNotation(QTextStream::FixedNotation);
+    out.setRealNumberPrecision(1);
+    out << "bench-cpu: " << seconds << " s of frames at line rate, CPU time used\n";
+    printLine(out, "readout", readout);
+    printLine(out, "cat    ", catUsed);
+    out.setRealNumberPrecision(2);
+    out << "  ratio readout/cat: ";
+    if (catUsed.preciseSeconds > 0)
+        out << readout.preciseSeconds / catUsed.preciseSeconds;
+    else
+        out << "cat used no measurable time";
+    out << '\n';
+    return 0;
+}
