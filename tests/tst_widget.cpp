@@ -136,7 +136,7 @@ void TestWidget::cleanupTestCase()
 
 std::unique_ptr<Widget> TestWidget::idleWindow() const
 {
-    const QStringList locations = absentLocations(workDir.path());
+    QStringList locations = absentLocations(workDir.path());
     return std::make_unique<Widget>(nullptr, [locations] { return locations; });
 }
 
@@ -559,7 +559,7 @@ void TestWidget::startStreaming()
         return;
     head = std::make_unique<HeadSimulator>();
     QVERIFY(head->isOpen());
-    const QStringList locations = QStringList{head->slavePath()} + absentLocations(workDir.path());
+    QStringList locations = QStringList{head->slavePath()} + absentLocations(workDir.path());
     streamed = std::make_unique<Widget>(nullptr, [locations] { return locations; });
 
     // Frames must follow within the worker's one-second probe, whatever the label says.
