@@ -83,9 +83,7 @@ fuzz: deps
 	  $(BUILD)-fuzz/corpus
 
 bench: build
-	$(BUILD)/tools/bench-decoder
-	$(BUILD)/tools/bench-latency
-	$(BUILD)/tools/bench-cpu
+	tools/bench-table.sh $(BUILD)
 
 lint: build
 	$(call install_missing,clang-format clang-tidy)

@@ -23,14 +23,15 @@ QByteArray readBytes(const QString &path)
 
 // Streams the head's frames until done() holds. The worker opens the terminal a while
 // after the window is built, so the first frames may go unread.
-bool feedUntil(HeadSimulator &head, const std::function<bool()> &done, int timeoutMs = 15000)
+bool feedUntil(HeadSimulator &head, const std::function<bool()> &done, int value = 1234,
+               int timeoutMs = 15000)
 {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
         if (clock.hasExpired(timeoutMs))
             return false;
-        head.write(HeadSimulator::frame(1234, false, "ABC123"), 100);
+        head.write(HeadSimulator::frame(value, false, "ABC123"), 100);
         QTest::qWait(20);
     }
     return true;
@@ -45,10 +46,10 @@ class TestNoteEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void noteLoadedAndEditSaved();
+    void noteLoadedEditSavedAndFolderLossSurvived();
 };
 
-void TestNoteEndToEnd::noteLoadedAndEditSaved()
+void TestNoteEndToEnd::noteLoadedEditSavedAndFolderLossSurvived()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -87,6 +88,25 @@ void TestNoteEndToEnd::noteLoadedAndEditSaved()
     QVERIFY(feedUntil(
         head, [&notePath] { return readBytes(notePath) == QByteArray("bench 4, left drawer\n"); }));
     QCOMPARE(readBytes(notePath), QByteArray("bench 4, left drawer\n"));
+
+    // The folder taken away while the head streams: readings go on, nothing is written
+    // and nothing is created.
+    QVERIFY(QDir(QStringLiteral("serial_number")).removeRecursively());
+    auto *current = w.findChild<QLabel *>(QStringLiteral("label_i1"));
+    QVERIFY(current);
+    QVERIFY(feedUntil(
+        head, [current] { return current->text() == QLatin1String("+77.7"); }, 777));
+    int frames = 0;
+    QVERIFY(feedUntil(
+        head, [&frames] { return ++frames > 13; }, 778));
+    QTRY_COMPARE(current->text(), QStringLiteral("+77.8"));
+    QVERIFY(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+    QCOMPARE(edit->text(), QStringLiteral("bench 4, left drawer"));
+
+    // Put back, empty: the note in the field is written again.
+    QVERIFY(QDir().mkdir(QStringLiteral("serial_number")));
+    QVERIFY(feedUntil(
+        head, [&notePath] { return readBytes(notePath) == QByteArray("bench 4, left drawer\n"); }));
 }
 
 QTEST_MAIN(TestNoteEndToEnd)

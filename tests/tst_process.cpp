@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace
@@ -82,6 +84,32 @@ public:
     QElapsedTimer clock;
 };
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Replaced in one step, so the test itself never leaves a partial note behind.
+bool replaceFile(const QString &path, const QByteArray &content)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.commit();
+}
+
+// User and system CPU time of a running process, in clock ticks.
+qint64 cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the parenthesised command name; utime and stime are the 12th and 13th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : -1;
+}
+
 } // namespace
 
 class TestProcess : public QObject
@@ -93,6 +121,7 @@ private slots:
     void noPortExitsAfterFiveSeconds();
     void silentPortExitsAfterSixSeconds();
     void headReadAndNoteKeptUntilUnplugged();
+    void terminatedWhileRewritingKeepsNoteWhole();
 };
 
 void TestProcess::initTestCase()
@@ -161,17 +190,67 @@ void TestProcess::headReadAndNoteKeptUntilUnplugged()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("\n"));
 
-    // Still running well past the probe limit while frames come; then unplugged.
+    // Still running well past the probe limit while frames come; then unplugged in the
+    // middle of a frame. The hung-up line must not make it spin while it waits.
     QCOMPARE(run.process.state(), QProcess::Running);
+    QVERIFY(head.write(HeadSimulator::frame(55, false, "HD0042").left(7)));
+    QTest::qWait(100);
+    const qint64 cpuAtUnplug = cpuTicks(run.process.processId());
     head.hangUp();
     QElapsedTimer sinceUnplug;
     sinceUnplug.start();
+    QTest::qWait(3000);
+    const qint64 cpuAfter = cpuTicks(run.process.processId());
+    qInfo("CPU in the 3 s after the unplug: %lld ticks of %ld per second", cpuAfter - cpuAtUnplug,
+          sysconf(_SC_CLK_TCK));
+    QVERIFY(cpuAtUnplug >= 0 && cpuAfter >= 0);
+    QVERIFY(cpuAfter - cpuAtUnplug < sysconf(_SC_CLK_TCK) / 5);
     QVERIFY(run.waitForExit(20000) >= 0);
     const qint64 exitedAfter = sinceUnplug.elapsed();
     qInfo("head unplugged: exited %lld ms later", exitedAfter);
     QCOMPARE(run.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.process.exitCode(), 0);
     QVERIFY2(exitedAfter >= 9000 && exitedAfter < 12000, qPrintable(QString::number(exitedAfter)));
+}
+
+void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
+{
+    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
+        !QFileInfo::exists(ReplacedPort))
+        QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
+    const QByteArray own("bench 7\n");
+    const QByteArray other("put there by another program\n");
+    int rewritesSeen = 0;
+    for (int round = 0; round < 4; ++round) {
+        HeadSimulator head;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("serial_number")));
+        const QString note = dir.filePath(QStringLiteral("serial_number/HD0042.txt"));
+        QVERIFY(replaceFile(note, own));
+        NamespacedRun run({head.slavePath()}, dir.path());
+        QTRY_VERIFY_WITH_TIMEOUT(head.slaveHeld(), 5000);
+
+        // Once its note is loaded, every synchronisation finds the file changed behind
+        // its back and rewrites it; the signal lands at a different moment each round.
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 killAt = 1500 + round * 137;
+        while (clock.elapsed() < killAt) {
+            head.write(HeadSimulator::frame(round, false, "HD0042"), 0);
+            if (clock.elapsed() > 500) {
+                if (readFile(note) == own)
+                    ++rewritesSeen;
+                QVERIFY(replaceFile(note, other));
+            }
+            QTest::qWait(3);
+        }
+        ::kill(pid_t(run.process.processId()), SIGTERM);
+        QVERIFY(run.process.waitForFinished(5000));
+        const QByteArray kept = readFile(note);
+        QVERIFY2(kept == own || kept == other, kept.constData());
+    }
+    qInfo("rewrites seen between the test's own replacements: %d", rewritesSeen);
+    QVERIFY(rewritesSeen > 0);
 }
 
 QTEST_GUILESS_MAIN(TestProcess)

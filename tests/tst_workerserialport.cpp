@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QMutex>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -118,6 +119,7 @@ private slots:
     void silenceLimitIsFiftyTicksAfterLastMarker();
     void unopenableLocationGivenUpLikeSilentPort();
     void vanishedPortsEndTheWorkerButStillReport();
+    void headFoundAfterAPortThatSpewsGarbage();
 
     void noPortsStopsAfterFiveSeconds();
     void lastSilentPortStopsFiveSecondsAfterGivingUp();
@@ -243,6 +245,36 @@ void TestWorkerSerialPort::vanishedPortsEndTheWorkerButStillReport()
     QCOMPARE(com.count(), 1);
     QCOMPARE(com.at(0).at(0).toString(), QString());
     QVERIFY(!head.slaveHeld());
+}
+
+void TestWorkerSerialPort::headFoundAfterAPortThatSpewsGarbage()
+{
+    HeadSimulator noisy, head;
+    WorkerSerialPort worker(nullptr, portsOf({noisy.slavePath(), head.slavePath()}));
+    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
+    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
+    worker.process();
+    stopWatchdog(worker);
+    QTRY_VERIFY(noisy.slaveHeld());
+
+    // Another device's output fills the decoder's window; none of it holds a whole marker.
+    QRandomGenerator random(7);
+    QByteArray garbage;
+    for (int i = 0; i < 2000; ++i) {
+        const char byte = char(random.bounded(256));
+        garbage.append(byte == 'K' ? 'k' : byte);
+    }
+    QVERIFY(noisy.write(garbage + "KV7"));
+    QTest::qWait(300);
+    tick(worker, 10);
+    QCOMPARE(com.count(), 2);
+    QCOMPARE(lines.count(), 0);
+
+    QTRY_VERIFY(head.slaveHeld());
+    QVERIFY(head.write(HeadSimulator::frame(-321, false, "NOISE1")));
+    QTRY_COMPARE(lines.count(), 1);
+    QCOMPARE(lines.at(0).at(0).toInt(), -321);
+    QCOMPARE(lines.at(0).at(1).toString(), QStringLiteral("NOISE1"));
 }
 
 void TestWorkerSerialPort::noPortsStopsAfterFiveSeconds()
