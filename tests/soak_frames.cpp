@@ -2,6 +2,7 @@
 // worker thread and window: none may be lost, and memory must not creep.
 #include "app/widget.h"
 #include "headsimulator.h"
+#include "residentmemory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,26 +12,10 @@
 #include <QTest>
 
 #include <atomic>
-#include <fstream>
 #include <thread>
 
 namespace
 {
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 12, '\n');
-    }
-    return -1;
-}
 
 // Counts the queued calls the worker's signals make on the window.
 class CallCounter : public QObject

@@ -5,6 +5,7 @@
 #include "acquisition/workerserialport.h"
 #include "app/widget.h"
 #include "headsimulator.h"
+#include "residentmemory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,26 +17,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 namespace
 {
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 12, '\n');
-    }
-    return -1;
-}
 
 // Reports on stdout once the window has been painted, then quits.
 class FirstPaint : public QObject
