@@ -94,7 +94,7 @@ double headOnThirdPortSeconds()
                      [&head] { head.write(HeadSimulator::frame(42), 0); });
     stream.start(20);
 
-    const QStringList ports{first.slavePath(), second.slavePath(), head.slavePath()};
+    QStringList ports{first.slavePath(), second.slavePath(), head.slavePath()};
     auto *worker = new WorkerSerialPort(nullptr, [ports] { return ports; });
     QThread thread;
     worker->moveToThread(&thread);
