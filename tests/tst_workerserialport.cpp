@@ -20,20 +20,32 @@ PortLister portsOf(const QStringList &locations)
     return [locations] { return locations; };
 }
 
-// The worker's own watchdog is stopped so that a test can drive it tick by tick.
-QTimer *stopWatchdog(WorkerSerialPort &worker)
+// A worker started on the test's own thread with its watchdog stopped, so that the test
+// drives it tick by tick.
+class DrivenWorker
 {
-    auto *timer = worker.findChild<QTimer *>();
-    if (timer)
-        timer->stop();
-    return timer;
-}
+public:
+    explicit DrivenWorker(const QStringList &ports)
+        : worker(nullptr, portsOf(ports)), com(&worker, &WorkerSerialPort::signal_com),
+          lines(&worker, &WorkerSerialPort::signal_newLine)
+    {
+        worker.process();
+        watchdog = worker.findChild<QTimer *>();
+        if (watchdog)
+            watchdog->stop();
+    }
 
-void tick(WorkerSerialPort &worker, int times)
-{
-    for (int i = 0; i < times; ++i)
-        worker.updateTime();
-}
+    void tick(int times)
+    {
+        for (int i = 0; i < times; ++i)
+            worker.updateTime();
+    }
+
+    WorkerSerialPort worker;
+    QSignalSpy com;
+    QSignalSpy lines;
+    QTimer *watchdog = nullptr;
+};
 
 double cpuSeconds()
 {
@@ -164,21 +176,18 @@ void TestWorkerSerialPort::portLabel()
 void TestWorkerSerialPort::probeLimitIsTenTicks()
 {
     HeadSimulator first, second;
-    WorkerSerialPort worker(nullptr, portsOf({first.slavePath(), second.slavePath()}));
-    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
-    worker.process();
-    QTimer *timer = stopWatchdog(worker);
-    QVERIFY(timer);
-    QCOMPARE(timer->interval(), 100);
-    QCOMPARE(com.count(), 1);
-    QCOMPARE(com.at(0).at(0).toString(), WorkerSerialPort::portLabel(first.slavePath()));
+    DrivenWorker run({first.slavePath(), second.slavePath()});
+    QVERIFY(run.watchdog);
+    QCOMPARE(run.watchdog->interval(), 100);
+    QCOMPARE(run.com.count(), 1);
+    QCOMPARE(run.com.at(0).at(0).toString(), WorkerSerialPort::portLabel(first.slavePath()));
     QTRY_VERIFY(first.slaveHeld());
 
-    tick(worker, 9);
-    QCOMPARE(com.count(), 1);
-    tick(worker, 1);
-    QCOMPARE(com.count(), 2);
-    QCOMPARE(com.at(1).at(0).toString(), WorkerSerialPort::portLabel(second.slavePath()));
+    run.tick(9);
+    QCOMPARE(run.com.count(), 1);
+    run.tick(1);
+    QCOMPARE(run.com.count(), 2);
+    QCOMPARE(run.com.at(1).at(0).toString(), WorkerSerialPort::portLabel(second.slavePath()));
     QTRY_VERIFY(!first.slaveHeld());
     QTRY_VERIFY(second.slaveHeld());
 }
@@ -186,45 +195,37 @@ void TestWorkerSerialPort::probeLimitIsTenTicks()
 void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
 {
     HeadSimulator head, spare;
-    WorkerSerialPort worker(nullptr, portsOf({head.slavePath(), spare.slavePath()}));
-    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
-    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
-    worker.process();
-    stopWatchdog(worker);
+    DrivenWorker run({head.slavePath(), spare.slavePath()});
     QTRY_VERIFY(head.slaveHeld());
 
     QVERIFY(head.write(HeadSimulator::frame(1)));
-    QTRY_COMPARE(lines.count(), 1);
+    QTRY_COMPARE(run.lines.count(), 1);
     // Past the probe limit: a port that carried a marker is held longer.
-    tick(worker, 30);
-    QCOMPARE(com.count(), 1);
+    run.tick(30);
+    QCOMPARE(run.com.count(), 1);
 
     // A marker restarts the count.
     QVERIFY(head.write(HeadSimulator::frame(2)));
-    QTRY_COMPARE(lines.count(), 2);
-    tick(worker, 49);
-    QCOMPARE(com.count(), 1);
-    tick(worker, 1);
-    QCOMPARE(com.count(), 2);
-    QCOMPARE(com.at(1).at(0).toString(), WorkerSerialPort::portLabel(spare.slavePath()));
+    QTRY_COMPARE(run.lines.count(), 2);
+    run.tick(49);
+    QCOMPARE(run.com.count(), 1);
+    run.tick(1);
+    QCOMPARE(run.com.count(), 2);
+    QCOMPARE(run.com.at(1).at(0).toString(), WorkerSerialPort::portLabel(spare.slavePath()));
 
     // The next port is probed afresh, with the short limit.
-    tick(worker, 9);
-    QCOMPARE(com.count(), 2);
+    run.tick(9);
+    QCOMPARE(run.com.count(), 2);
 }
 
 void TestWorkerSerialPort::unopenableLocationGivenUpLikeSilentPort()
 {
     HeadSimulator head;
-    WorkerSerialPort worker(nullptr,
-                            portsOf({QStringLiteral("/nonexistent/ttyHEAD"), head.slavePath()}));
-    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
-    worker.process();
-    stopWatchdog(worker);
-    QCOMPARE(com.count(), 1);
-    QCOMPARE(com.at(0).at(0).toString(), QStringLiteral("/nonexistent/ttyHEAD"));
-    tick(worker, 10);
-    QCOMPARE(com.count(), 2);
+    DrivenWorker run({QStringLiteral("/nonexistent/ttyHEAD"), head.slavePath()});
+    QCOMPARE(run.com.count(), 1);
+    QCOMPARE(run.com.at(0).at(0).toString(), QStringLiteral("/nonexistent/ttyHEAD"));
+    run.tick(10);
+    QCOMPARE(run.com.count(), 2);
     QTRY_VERIFY(head.slaveHeld());
 }
 
@@ -239,7 +240,6 @@ void TestWorkerSerialPort::vanishedPortsEndTheWorkerButStillReport()
     QSignalSpy finished(&worker, &WorkerSerialPort::finished);
     QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
     worker.process();
-    stopWatchdog(worker);
     QCOMPARE(calls, 2);
     QCOMPARE(finished.count(), 1);
     QCOMPARE(com.count(), 1);
@@ -250,11 +250,7 @@ void TestWorkerSerialPort::vanishedPortsEndTheWorkerButStillReport()
 void TestWorkerSerialPort::headFoundAfterAPortThatSpewsGarbage()
 {
     HeadSimulator noisy, head;
-    WorkerSerialPort worker(nullptr, portsOf({noisy.slavePath(), head.slavePath()}));
-    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
-    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
-    worker.process();
-    stopWatchdog(worker);
+    DrivenWorker run({noisy.slavePath(), head.slavePath()});
     QTRY_VERIFY(noisy.slaveHeld());
 
     // Another device's output fills the decoder's window; none of it holds a whole marker.
@@ -266,15 +262,15 @@ void TestWorkerSerialPort::headFoundAfterAPortThatSpewsGarbage()
     }
     QVERIFY(noisy.write(garbage + "KV7"));
     QTest::qWait(300);
-    tick(worker, 10);
-    QCOMPARE(com.count(), 2);
-    QCOMPARE(lines.count(), 0);
+    run.tick(10);
+    QCOMPARE(run.com.count(), 2);
+    QCOMPARE(run.lines.count(), 0);
 
     QTRY_VERIFY(head.slaveHeld());
     QVERIFY(head.write(HeadSimulator::frame(-321, false, "NOISE1")));
-    QTRY_COMPARE(lines.count(), 1);
-    QCOMPARE(lines.at(0).at(0).toInt(), -321);
-    QCOMPARE(lines.at(0).at(1).toString(), QStringLiteral("NOISE1"));
+    QTRY_COMPARE(run.lines.count(), 1);
+    QCOMPARE(run.lines.at(0).at(0).toInt(), -321);
+    QCOMPARE(run.lines.at(0).at(1).toString(), QStringLiteral("NOISE1"));
 }
 
 void TestWorkerSerialPort::noPortsStopsAfterFiveSeconds()
@@ -335,14 +331,10 @@ void TestWorkerSerialPort::silentHeadLosesPortAfterFiveSeconds()
 void TestWorkerSerialPort::unplugClosesPortWithoutSpinning()
 {
     HeadSimulator head, spare;
-    WorkerSerialPort worker(nullptr, portsOf({head.slavePath(), spare.slavePath()}));
-    QSignalSpy com(&worker, &WorkerSerialPort::signal_com);
-    QSignalSpy lines(&worker, &WorkerSerialPort::signal_newLine);
-    worker.process();
-    stopWatchdog(worker);
+    DrivenWorker run({head.slavePath(), spare.slavePath()});
     QTRY_VERIFY(head.slaveHeld());
     QVERIFY(head.write(HeadSimulator::frame(7) + HeadSimulator::frame(8).left(9)));
-    QTRY_COMPARE(lines.count(), 1);
+    QTRY_COMPARE(run.lines.count(), 1);
 
     // Hung up in the middle of a frame.
     head.hangUp();
@@ -352,10 +344,10 @@ void TestWorkerSerialPort::unplugClosesPortWithoutSpinning()
     QVERIFY2(cpuUsed < 0.3, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpuUsed)));
 
     // The search goes on as for a head that fell silent.
-    tick(worker, 49);
-    QCOMPARE(com.count(), 1);
-    tick(worker, 1);
-    QCOMPARE(com.count(), 2);
+    run.tick(49);
+    QCOMPARE(run.com.count(), 1);
+    run.tick(1);
+    QCOMPARE(run.com.count(), 2);
     QTRY_VERIFY(spare.slaveHeld());
 }
 
