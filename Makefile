@@ -97,6 +97,7 @@ install: build
 # The .deb, then its binary unpacked into a scratch root and run through the
 # whole-process tests.
 package: build
+	$(call install_missing,dpkg-dev)
 	cd $(BUILD) && cpack -G DEB
 	rm -rf $(BUILD)/package-root
 	dpkg -x $(BUILD)/head-readout_*.deb $(BUILD)/package-root
