@@ -20,6 +20,15 @@ namespace
 
 const QString ReplacedPort = QStringLiteral("/dev/ttyS0");
 
+const char *const NoReplaceablePort =
+    "this machine has no enumerated serial port to stand a pseudo-terminal in for";
+
+bool hasReplaceablePort()
+{
+    return QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) &&
+           QFileInfo::exists(ReplacedPort);
+}
+
 QStringList unshareArguments()
 {
     return geteuid() == 0 ? QStringList{QStringLiteral("-m")} : QStringList{QStringLiteral("-Urm")};
@@ -152,9 +161,8 @@ void TestProcess::noPortExitsAfterFiveSeconds()
 
 void TestProcess::silentPortExitsAfterSixSeconds()
 {
-    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
-        !QFileInfo::exists(ReplacedPort))
-        QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
+    if (!hasReplaceablePort())
+        QSKIP(NoReplaceablePort);
     HeadSimulator silent;
     QTemporaryDir dir;
     NamespacedRun run({silent.slavePath()}, dir.path());
@@ -169,9 +177,8 @@ void TestProcess::silentPortExitsAfterSixSeconds()
 
 void TestProcess::headReadAndNoteKeptUntilUnplugged()
 {
-    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
-        !QFileInfo::exists(ReplacedPort))
-        QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
+    if (!hasReplaceablePort())
+        QSKIP(NoReplaceablePort);
     HeadSimulator head;
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("serial_number")));
@@ -215,9 +222,8 @@ void TestProcess::headReadAndNoteKeptUntilUnplugged()
 
 void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
 {
-    if (!QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) ||
-        !QFileInfo::exists(ReplacedPort))
-        QSKIP("this machine has no enumerated serial port to stand a pseudo-terminal in for");
+    if (!hasReplaceablePort())
+        QSKIP(NoReplaceablePort);
     const QByteArray own("bench 7\n");
     const QByteArray other("put there by another program\n");
     int rewritesSeen = 0;
