@@ -75,7 +75,7 @@ void Widget::on_lineEdit_textEdited(const QString &arg1)
 
 void Widget::syncNoteFile(const QString &serial)
 {
-    static NoteFileSync notes;
+    static NoteFileSync notes(ui->lineEdit->maxLength());
 
     if (const auto loaded = notes.sync(serial, ui->lineEdit->text()))
         ui->lineEdit->setText(*loaded);

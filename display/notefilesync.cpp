@@ -1,9 +1,6 @@
 #include "display/notefilesync.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QTextStream>
+#include "display/notefile.h"
 
 namespace
 {
@@ -11,6 +8,8 @@ namespace
 constexpr int SyncEvery = 6;
 
 } // namespace
+
+NoteFileSync::NoteFileSync(int fieldCapacity) : fieldCapacity(fieldCapacity) {}
 
 std::optional<QString> NoteFileSync::sync(const QString &serial, const QString &editText)
 {
@@ -21,30 +20,35 @@ std::optional<QString> NoteFileSync::sync(const QString &serial, const QString &
 
     // Another head on the line: the field's text still belongs to the previous one.
     if (noteLoaded && serial != loadedSerial) {
-        saveIfChanged(notePath(loadedSerial), editText);
+        NoteFile previous(notePath(loadedSerial));
+        if (previous.read() != NoteFile::Status::Unusable)
+            saveIfChanged(previous, editText);
         noteLoaded = false;
         loadedSerial.clear();
+        cutNoteShown.reset();
     }
 
-    const QString path = notePath(serial);
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        createEmpty(path);
+    NoteFile file(notePath(serial));
+    switch (file.read()) {
+    case NoteFile::Status::Missing:
+        file.createEmpty();
         return std::nullopt;
+    case NoteFile::Status::Unusable:
+        // Neither loaded nor overwritten; a later call tries again.
+        return std::nullopt;
+    case NoteFile::Status::Read:
+        break;
     }
-
-    // An unreadable note is neither loaded nor overwritten; a later call tries again.
-    std::optional<QString> note = readNote(path);
-    if (!note)
-        return std::nullopt;
 
     if (!noteLoaded) {
         noteLoaded = true;
         loadedSerial = serial;
+        const QString note = NoteFile::oneLine(file.note());
+        if (note.size() > fieldCapacity)
+            cutNoteShown = note.left(fieldCapacity);
         return note;
     }
-    if (*note != editText)
-        writeNote(path, editText);
+    saveIfChanged(file, editText);
     return std::nullopt;
 }
 
@@ -67,46 +71,16 @@ QString NoteFileSync::notePath(const QString &serial)
     return QStringLiteral("./serial_number/") + serial + QStringLiteral(".txt");
 }
 
-std::optional<QString> NoteFileSync::readNote(const QString &path)
+void NoteFileSync::saveIfChanged(NoteFile &file, const QString &editText)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QTextStream stream(&file);
-    QString note;
-    while (!stream.atEnd())
-        note = stream.readLine();
-    return note;
-}
-
-void NoteFileSync::saveIfChanged(const QString &path, const QString &text)
-{
-    if (QFileInfo::exists(path)) {
-        const std::optional<QString> stored = readNote(path);
-        if (!stored || *stored == text)
+    // Loading never writes: a note cut to fit the field stays whole in its file until
+    // the field's text is changed.
+    if (cutNoteShown) {
+        if (editText == *cutNoteShown)
             return;
+        cutNoteShown.reset();
     }
-    writeNote(path, text);
-}
-
-void NoteFileSync::writeNote(const QString &path, const QString &text)
-{
-    // Written aside and renamed over the note, so a failed or interrupted rewrite
-    // leaves the previous note whole. A read-only note, or one in a folder that takes
-    // no new file, is kept as it is.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    QTextStream stream(&file);
-    stream << text << '\n';
-    stream.flush();
-    file.commit();
-}
-
-void NoteFileSync::createEmpty(const QString &path)
-{
-    // NewOnly: a file that appeared meanwhile (or a dangling link) is never clobbered.
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        file.write("\n");
+    const QString line = NoteFile::oneLine(editText);
+    if (file.note() != line)
+        file.replace(line);
 }

@@ -1,9 +1,12 @@
+#include "display/notefile.h"
 #include "display/notefilesync.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -11,7 +14,14 @@
 #include <memory>
 #include <optional>
 
+#include <cerrno>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace
@@ -45,7 +55,8 @@ bool quietCalls(NoteFileSync &notes, int count, const QString &serial, const QSt
 }
 
 // Every entry under root with its content, so that a comparison shows anything created,
-// changed or removed anywhere in it.
+// changed or removed anywhere in it. Links show their target and are not followed; FIFOs,
+// sockets and devices are named, never opened.
 QStringList tree(const QString &root)
 {
     QStringList entries;
@@ -53,15 +64,36 @@ QStringList tree(const QString &root)
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
         const QString name = QDir(root).relativeFilePath(path);
-        if (it.fileInfo().isDir())
+        if (info.isSymLink())
+            entries.append(name + QStringLiteral(" -> ") + info.symLinkTarget());
+        else if (info.isDir())
             entries.append(name + QLatin1Char('/'));
-        else
+        else if (info.isFile())
             entries.append(name + QStringLiteral(" = ") +
                            QString::fromLatin1(readBytes(path).toPercentEncoding()));
+        else
+            entries.append(name + QStringLiteral(" (special)"));
     }
     entries.sort();
     return entries;
+}
+
+// A rewrite always puts a new file in the note's place, so an unchanged inode shows the
+// note was not rewritten.
+ino_t inodeOf(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+QString longNote(int length)
+{
+    QString note;
+    for (int i = 0; note.size() < length; ++i)
+        note += QStringLiteral("%1 ").arg(i);
+    return note.left(length);
 }
 
 QStringList folderEntries()
@@ -159,7 +191,11 @@ private slots:
     void localeEncodingRoundTrip();
 
     void missingFolderCreatesNothing();
-    void folderInPlaceOfNote();
+    void unusableNoteNeitherOpenedNorReplaced_data();
+    void unusableNoteNeitherOpenedNorReplaced();
+    void noteCutByTheFieldKeptUntilEdited();
+    void fullDiskNeverCutsTheNote_data();
+    void fullDiskNeverCutsTheNote();
 
     void hostileSerialTouchesNoFile_data();
     void hostileSerialTouchesNoFile();
@@ -172,7 +208,10 @@ private slots:
 
     void unreadableNoteNotLoadedUntilReadable();
     void noteTurnedUnreadableIsNotOverwritten();
+    void readOnlyNoteLoadsAndIsKept_data();
     void readOnlyNoteLoadsAndIsKept();
+    void rewriteKeepsModeAndOwner_data();
+    void rewriteKeepsModeAndOwner();
     void noteInReadOnlyFolderNeverRewrittenInPlace();
 
 private:
@@ -249,25 +288,40 @@ void TestNoteFileSync::firstSyncLoadsLastLine_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("note");
+    // The file once the field's unchanged note has been compared with it.
+    QTest::addColumn<QByteArray>("settled");
 
-    QTest::newRow("one line") << QByteArray("abc\n") << "abc";
-    QTest::newRow("several lines") << QByteArray("first\nsecond\nbench 4\n") << "bench 4";
-    QTest::newRow("empty last line") << QByteArray("first\n\n") << "";
-    QTest::newRow("only a line end") << QByteArray("\n") << "";
-    QTest::newRow("zero length") << QByteArray() << "";
-    QTest::newRow("crlf") << QByteArray("first\r\nbench 4\r\n") << "bench 4";
-    QTest::newRow("crlf, empty last line") << QByteArray("first\r\n\r\n") << "";
-    QTest::newRow("no final line end") << QByteArray("first\nbench 4") << "bench 4";
-    QTest::newRow("crlf, no final line end") << QByteArray("first\r\nbench 4") << "bench 4";
-    QTest::newRow("inner blanks kept") << QByteArray(" a  b \n") << " a  b ";
+    const auto kept = [](const char *name, const QByteArray &content, const QString &note) {
+        QTest::newRow(name) << content << note << content;
+    };
+    kept("one line", "abc\n", "abc");
+    kept("several lines", "first\nsecond\nbench 4\n", "bench 4");
+    kept("empty last line", "first\n\n", "");
+    kept("only a line end", "\n", "");
+    kept("zero length", QByteArray(), "");
+    kept("crlf", "first\r\nbench 4\r\n", "bench 4");
+    kept("crlf, empty last line", "first\r\n\r\n", "");
+    kept("no final line end", "first\nbench 4", "bench 4");
+    kept("crlf, no final line end", "first\r\nbench 4", "bench 4");
+    kept("inner blanks kept", " a  b \n", " a  b ");
+    kept("exactly the size bound", QByteArray(int(NoteFile::MaxSize) - 8, 'x') + "\nbench 4",
+         "bench 4");
+
+    // Not one line as this program writes it: the line breaks left in the last line become
+    // blanks in the field, and the file takes that form once, then stays.
+    QTest::newRow("cr cr lf") << QByteArray("abc\r\r\n") << "abc " << QByteArray("abc \n");
+    QTest::newRow("lone cr") << QByteArray("a\rb\n") << "a b" << QByteArray("a b\n");
+    QTest::newRow("line separator") << QByteArray("a\u2028b\n") << "a b" << QByteArray("a b\n");
+    QTest::newRow("paragraph separator") << QByteArray("a\u2029b") << "a b" << QByteArray("a b\n");
 }
 
-// The loaded note replaces whatever was typed before; the file stays byte for byte as it
-// was, both at the load and at the next synchronisation, where field and note agree.
+// The loaded note replaces whatever was typed before and the load leaves the file byte for
+// byte as it was. At most one rewrite follows, where the file held no single line.
 void TestNoteFileSync::firstSyncLoadsLastLine()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, note);
+    QFETCH(QByteArray, settled);
 
     makeNoteFolder();
     QVERIFY(writeBytes(NotePath, content));
@@ -277,7 +331,15 @@ void TestNoteFileSync::firstSyncLoadsLastLine()
 
     QVERIFY(quietCalls(notes, 5, Serial, note));
     QVERIFY(!notes.sync(Serial, note));
-    QCOMPARE(readBytes(NotePath), content);
+    QCOMPARE(readBytes(NotePath), settled);
+
+    const ino_t inode = inodeOf(NotePath);
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(quietCalls(notes, 5, Serial, note));
+        QVERIFY(!notes.sync(Serial, note));
+    }
+    QCOMPARE(inodeOf(NotePath), inode);
+    QCOMPARE(readBytes(NotePath), settled);
     QCOMPARE(folderEntries(), QStringList{QStringLiteral("ABC123.txt")});
 }
 
@@ -285,19 +347,36 @@ void TestNoteFileSync::editRewrittenWholeAndLoadedNextRun_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("line"); // the note as its file holds it
 
-    QTest::newRow("shortened") << QByteArray("bench 4, left drawer\n") << "bench 4";
-    QTest::newRow("lengthened") << QByteArray("b\n") << "bench 4, left drawer";
-    QTest::newRow("older lines dropped") << QByteArray("old\r\nolder\r\n") << "new";
-    QTest::newRow("cleared") << QByteArray("abc\n") << "";
+    QTest::newRow("shortened") << QByteArray("bench 4, left drawer\n") << "bench 4"
+                               << "bench 4";
+    QTest::newRow("lengthened") << QByteArray("b\n") << "bench 4, left drawer"
+                                << "bench 4, left drawer";
+    QTest::newRow("older lines dropped") << QByteArray("old\r\nolder\r\n") << "new"
+                                         << "new";
+    QTest::newRow("cleared") << QByteArray("abc\n") << ""
+                             << "";
+    QTest::newRow("pasted lines, lf") << QByteArray("b\n") << "bench 4\nleft drawer"
+                                      << "bench 4 left drawer";
+    QTest::newRow("pasted lines, crlf") << QByteArray("b\n") << "bench 4\r\nleft drawer\r\n"
+                                        << "bench 4 left drawer ";
+    QTest::newRow("pasted lines, cr") << QByteArray("b\n") << "\rbench 4\r\rleft"
+                                      << " bench 4  left";
+    QTest::newRow("pasted separators") << QByteArray("b\n")
+                                       << QString(QStringLiteral("bench 4") + QChar(0x2028) +
+                                                  QStringLiteral("left") + QChar(0x2029))
+                                       << "bench 4 left ";
 }
 
 // The rewrite goes to a new file renamed over the note: a reader that had the old one
-// open still sees it whole, so it was never truncated or written in place.
+// open still sees it whole, so it was never truncated or written in place. The note saved
+// is not saved again while the field keeps its text.
 void TestNoteFileSync::editRewrittenWholeAndLoadedNextRun()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, edit);
+    QFETCH(QString, line);
 
     makeNoteFolder();
     QVERIFY(writeBytes(NotePath, content));
@@ -310,13 +389,18 @@ void TestNoteFileSync::editRewrittenWholeAndLoadedNextRun()
         QCOMPARE(readBytes(NotePath), content);
 
         QVERIFY(!notes.sync(Serial, edit));
-        QCOMPARE(readBytes(NotePath), edit.toUtf8() + '\n');
+        QCOMPARE(readBytes(NotePath), line.toUtf8() + '\n');
         QCOMPARE(before.readAll(), content);
         QCOMPARE(folderEntries(), QStringList{QStringLiteral("ABC123.txt")});
+
+        const ino_t saved = inodeOf(NotePath);
+        QVERIFY(quietCalls(notes, 5, Serial, edit));
+        QVERIFY(!notes.sync(Serial, edit));
+        QCOMPARE(inodeOf(NotePath), saved);
     }
 
     NoteFileSync nextRun;
-    QCOMPARE(nextRun.sync(Serial, QString()), Note(edit));
+    QCOMPARE(nextRun.sync(Serial, QString()), Note(line));
 }
 
 void TestNoteFileSync::missingNoteCreatedEmptyAndLoadedLater()
@@ -386,18 +470,165 @@ void TestNoteFileSync::missingFolderCreatesNothing()
     QCOMPARE(tree(tempDir->path()), before);
 }
 
-void TestNoteFileSync::folderInPlaceOfNote()
+void TestNoteFileSync::unusableNoteNeitherOpenedNorReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("when");
+
+    const QStringList kinds{
+        "folder",           "fifo",     "socket", "link to a file outside", "dangling link",
+        "link to a device", "oversized"};
+    for (const QString &kind : kinds) {
+        for (const char *when : {"first load", "later sync", "change of head"}) {
+            QTest::addRow("%s, %s", qPrintable(kind), when) << kind << QString::fromLatin1(when);
+        }
+    }
+}
+
+// Whatever stands in the note's place other than a regular file of sane size is never
+// opened, read, followed or replaced, whichever path reaches it, and no call waits on it.
+void TestNoteFileSync::unusableNoteNeitherOpenedNorReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, when);
+
+    makeNoteFolder();
+    const QString outside = tempDir->path() + QStringLiteral("/outside");
+    QVERIFY(QDir().mkpath(outside));
+    NoteFileSync notes;
+    if (when != QLatin1String("first load")) {
+        QVERIFY(writeBytes(NotePath, "bench 4\n"));
+        QCOMPARE(notes.sync(Serial, QString()), Note("bench 4"));
+        QVERIFY(quietCalls(notes, 5, Serial, QStringLiteral("bench 4")));
+        QVERIFY(QFile::remove(NotePath));
+    }
+
+    const QByteArray name = QFile::encodeName(NotePath);
+    if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(NotePath));
+        QVERIFY(writeBytes(NotePath + QStringLiteral("/inside.txt"), "abc\n"));
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(name.constData(), 0666), 0);
+    } else if (kind == QLatin1String("socket")) {
+        const int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(listening >= 0);
+        const auto closeSocket = qScopeGuard([listening] { ::close(listening); });
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, name.constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(listening, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    } else if (kind == QLatin1String("link to a file outside")) {
+        QVERIFY(writeBytes(outside + QStringLiteral("/kept.txt"), "outside\n"));
+        QVERIFY(QFile::link(outside + QStringLiteral("/kept.txt"), NotePath));
+    } else if (kind == QLatin1String("dangling link")) {
+        QVERIFY(QFile::link(outside + QStringLiteral("/nothing.txt"), NotePath));
+    } else if (kind == QLatin1String("link to a device")) {
+        const QByteArray device = QFile::encodeName(outside + QStringLiteral("/null"));
+        if (::mknod(device.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("only root makes a device node");
+        QVERIFY(QFile::link(outside + QStringLiteral("/null"), NotePath));
+    } else {
+        QVERIFY(writeBytes(NotePath, QByteArray(int(NoteFile::MaxSize), '\n') + "bench 5\n"));
+    }
+
+    QStringList expected = tree(tempDir->path());
+    QElapsedTimer clock;
+    clock.start();
+    if (when == QLatin1String("change of head")) {
+        QVERIFY(!notes.sync(QStringLiteral("BBB222"), QStringLiteral("edited")));
+        expected.append(QStringLiteral("up/work/serial_number/BBB222.txt = %0A"));
+        expected.sort();
+    } else {
+        for (int call = 1; call <= 13; ++call) {
+            QVERIFY2(!notes.sync(Serial, QStringLiteral("typed %1").arg(call)),
+                     qPrintable(QString::number(call)));
+        }
+    }
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(tree(tempDir->path()), expected);
+}
+
+// The field holds 32767 characters; a longer note is shown cut, and the cut text must not
+// replace the stored one, at a later synchronisation or at a change of head.
+void TestNoteFileSync::noteCutByTheFieldKeptUntilEdited()
 {
     makeNoteFolder();
-    QVERIFY(QDir().mkdir(NotePath));
-    QVERIFY(writeBytes(NotePath + QStringLiteral("/inside.txt"), "abc\n"));
-    const QStringList before = tree(tempDir->path());
-    NoteFileSync notes;
-    for (int call = 1; call <= 13; ++call) {
-        QVERIFY2(!notes.sync(Serial, QStringLiteral("typed %1").arg(call)),
-                 qPrintable(QString::number(call)));
+    const QString note = longNote(40000);
+    const QByteArray stored = note.toUtf8() + '\n';
+    QVERIFY(writeBytes(NotePath, stored));
+    const QString shown = note.left(NoteFileSync::DefaultFieldCapacity);
+    {
+        NoteFileSync notes;
+        QCOMPARE(notes.sync(Serial, QString()), Note(note));
+        QVERIFY(quietCalls(notes, 5, Serial, shown));
+        QVERIFY(!notes.sync(Serial, shown));
+        QVERIFY(quietCalls(notes, 5, Serial, shown));
+        QVERIFY(!notes.sync(QStringLiteral("BBB222"), shown));
+        QCOMPARE(readBytes(NotePath), stored);
     }
-    QCOMPARE(tree(tempDir->path()), before);
+
+    // Once the field's text is changed, it is the note.
+    NoteFileSync nextRun;
+    QCOMPARE(nextRun.sync(Serial, QString()), Note(note));
+    QVERIFY(quietCalls(nextRun, 5, Serial, shown));
+    const QString edited = shown.left(100) + QStringLiteral(" and more");
+    QVERIFY(!nextRun.sync(Serial, edited));
+    QCOMPARE(readBytes(NotePath), edited.toUtf8() + '\n');
+}
+
+void TestNoteFileSync::fullDiskNeverCutsTheNote_data()
+{
+    QTest::addColumn<int>("pagesFree");
+    QTest::addColumn<QString>("edit");
+
+    QTest::newRow("no room at all") << 0 << "bench 5";
+    QTest::newRow("room for part of the note") << 2 << longNote(30000);
+}
+
+// On a file system that is really full, the save fails part-way: the note stays whole, and
+// is saved at the first synchronisation after space is freed.
+void TestNoteFileSync::fullDiskNeverCutsTheNote()
+{
+    QFETCH(int, pagesFree);
+    QFETCH(QString, edit);
+
+    // The mount must stay private to this process, and the process keeps its namespace.
+    static const bool ownMounts = ::unshare(CLONE_NEWNS) == 0 &&
+                                  ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    if (!ownMounts)
+        QSKIP("private mount namespaces are not permitted here, and the test fills a file system");
+
+    makeNoteFolder();
+    QCOMPARE(::mount("none", "serial_number", "tmpfs", 0, "size=64k,mode=0755"), 0);
+    const auto unmount = qScopeGuard([] { ::umount2("serial_number", MNT_DETACH); });
+
+    const QByteArray stored("bench 4, left drawer\n");
+    QVERIFY(writeBytes(NotePath, stored));
+    NoteFileSync notes;
+    QCOMPARE(notes.sync(Serial, QString()), Note("bench 4, left drawer"));
+
+    const QString fillerPath = QStringLiteral("serial_number/filler");
+    {
+        QFile filler(fillerPath);
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'f');
+        while (filler.write(page) == page.size()) {
+        }
+        QVERIFY(filler.resize(qMax<qint64>(0, filler.size() - qint64(pagesFree) * 4096)));
+    }
+
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(quietCalls(notes, 5, Serial, edit));
+        QVERIFY(!notes.sync(Serial, edit));
+        QCOMPARE(readBytes(NotePath), stored);
+        QCOMPARE(folderEntries(),
+                 (QStringList{QStringLiteral("ABC123.txt"), QStringLiteral("filler")}));
+    }
+
+    QVERIFY(QFile::remove(fillerPath));
+    QVERIFY(quietCalls(notes, 5, Serial, edit));
+    QVERIFY(!notes.sync(Serial, edit));
+    QCOMPARE(readBytes(NotePath), edit.toUtf8() + '\n');
 }
 
 void TestNoteFileSync::hostileSerialTouchesNoFile_data()
@@ -621,28 +852,85 @@ void TestNoteFileSync::noteTurnedUnreadableIsNotOverwritten()
     QCOMPARE(readBytes(NotePath), QByteArray("edited\n"));
 }
 
-// Run as an ordinary user, the load shows the note is opened for reading only, and the
-// folder, writable as it is, shows the note is not replaced behind its protection.
+void TestNoteFileSync::readOnlyNoteLoadsAndIsKept_data()
+{
+    QTest::addColumn<bool>("asOrdinaryUser");
+    QTest::newRow("as the test's own user") << false;
+    QTest::newRow("as an ordinary user") << true;
+}
+
+// A note whose owner may not write it is loaded and kept, even by root, who could; the
+// folder, writable as it is, shows the note is not replaced behind its protection either.
 void TestNoteFileSync::readOnlyNoteLoadsAndIsKept()
 {
+    QFETCH(bool, asOrdinaryUser);
+
     makeNoteFolder();
     QVERIFY(writeBytes(NotePath, "bench 4\n"));
-    QVERIFY(OrdinaryUser::handOver({QStringLiteral("serial_number"), NotePath}));
+    if (asOrdinaryUser)
+        QVERIFY(OrdinaryUser::handOver({QStringLiteral("serial_number"), NotePath}));
     QVERIFY(
         QFile::setPermissions(NotePath, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-    OrdinaryUser user;
+    std::optional<OrdinaryUser> user;
+    if (asOrdinaryUser) {
+        user.emplace();
+        if (!user->ready())
+            QSKIP("cannot leave root here");
+    }
 
     NoteFileSync notes;
     QCOMPARE(notes.sync(Serial, QString()), Note("bench 4"));
-    if (!user.ready() || QFile(NotePath).open(QIODevice::WriteOnly | QIODevice::Append))
-        QSKIP("the write protection does not hold for root");
-
     for (int round = 0; round < 2; ++round) {
         QVERIFY(quietCalls(notes, 5, Serial, QStringLiteral("edited")));
         QVERIFY(!notes.sync(Serial, QStringLiteral("edited")));
         QCOMPARE(readBytes(NotePath), QByteArray("bench 4\n"));
-        QCOMPARE(folderEntries(), QStringList{QStringLiteral("ABC123.txt")});
     }
+    QVERIFY(quietCalls(notes, 5, Serial, QStringLiteral("edited")));
+    QVERIFY(!notes.sync(QStringLiteral("BBB222"), QStringLiteral("edited")));
+    QCOMPARE(readBytes(NotePath), QByteArray("bench 4\n"));
+    struct stat kept = {};
+    QCOMPARE(::stat(QFile::encodeName(NotePath).constData(), &kept), 0);
+    QCOMPARE(kept.st_mode & 07777, mode_t(0444));
+    QCOMPARE(folderEntries(),
+             (QStringList{QStringLiteral("ABC123.txt"), QStringLiteral("BBB222.txt")}));
+}
+
+void TestNoteFileSync::rewriteKeepsModeAndOwner_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("0600") << 0600;
+    QTest::newRow("0640") << 0640;
+    QTest::newRow("0644") << 0644;
+    QTest::newRow("0664") << 0664;
+}
+
+// The rewrite is a new file: it must still be the note its owner set up, with the same
+// permissions, whoever saves it. Run as root, the note belongs to another user.
+void TestNoteFileSync::rewriteKeepsModeAndOwner()
+{
+    QFETCH(int, mode);
+
+    makeNoteFolder();
+    QVERIFY(writeBytes(NotePath, "bench 4\n"));
+    const QByteArray name = QFile::encodeName(NotePath);
+    if (geteuid() == 0)
+        QCOMPARE(::chown(name.constData(), Nobody, Nobody), 0);
+    QCOMPARE(::chmod(name.constData(), mode_t(mode)), 0);
+    struct stat before = {};
+    QCOMPARE(::stat(name.constData(), &before), 0);
+
+    NoteFileSync notes;
+    QCOMPARE(notes.sync(Serial, QString()), Note("bench 4"));
+    QVERIFY(quietCalls(notes, 5, Serial, QStringLiteral("bench 5")));
+    QVERIFY(!notes.sync(Serial, QStringLiteral("bench 5")));
+    QCOMPARE(readBytes(NotePath), QByteArray("bench 5\n"));
+
+    struct stat after = {};
+    QCOMPARE(::stat(name.constData(), &after), 0);
+    QVERIFY(after.st_ino != before.st_ino);
+    QCOMPARE(after.st_mode & 07777, mode_t(mode));
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
 }
 
 // Without a writable folder there is nowhere to write the new note aside; writing over
