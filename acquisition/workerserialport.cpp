@@ -31,7 +31,11 @@ WorkerSerialPort::~WorkerSerialPort()
 
 QString WorkerSerialPort::portLabel(const QString &location)
 {
-    QString label = location;
+    // Without its folder a device path is the port's short name, as COM3 is elsewhere; it
+    // is what tells two adapters apart in the narrow status label.
+    const QLatin1String deviceFolder("/dev/");
+    QString label =
+        location.startsWith(deviceFolder) ? location.mid(deviceFolder.size()) : location;
     label.remove(QStringLiteral("\\"), Qt::CaseSensitive);
     label.remove(QStringLiteral("."), Qt::CaseSensitive);
     return label;

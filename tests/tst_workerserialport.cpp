@@ -160,9 +160,14 @@ void TestWorkerSerialPort::portLabel_data()
         << QStringLiteral("\\\\.\\COM12") << QStringLiteral("COM12");
     QTest::newRow("plain com name") << QStringLiteral("COM3") << QStringLiteral("COM3");
     QTest::newRow("unix device node")
-        << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("/dev/ttyUSB0");
+        << QStringLiteral("/dev/ttyUSB0") << QStringLiteral("ttyUSB0");
+    QTest::newRow("pseudo-terminal") << QStringLiteral("/dev/pts/3") << QStringLiteral("pts/3");
     QTest::newRow("full stops elsewhere")
-        << QStringLiteral("/dev/tty.usb.serial-1") << QStringLiteral("/dev/ttyusbserial-1");
+        << QStringLiteral("/dev/tty.usb.serial-1") << QStringLiteral("ttyusbserial-1");
+    QTest::newRow("device folder only at the start")
+        << QStringLiteral("/tmp/dev/ttyS1") << QStringLiteral("/tmp/dev/ttyS1");
+    QTest::newRow("a longer folder name")
+        << QStringLiteral("/devices/ttyS1") << QStringLiteral("/devices/ttyS1");
     QTest::newRow("empty") << QString() << QString();
 }
 
@@ -180,7 +185,10 @@ void TestWorkerSerialPort::probeLimitIsTenTicks()
     QVERIFY(run.watchdog);
     QCOMPARE(run.watchdog->interval(), 100);
     QCOMPARE(run.com.count(), 1);
-    QCOMPARE(run.com.at(0).at(0).toString(), WorkerSerialPort::portLabel(first.slavePath()));
+    // The label names the terminal the worker opens by its full path.
+    const QString firstLabel = run.com.at(0).at(0).toString();
+    QVERIFY2(firstLabel.startsWith(QLatin1String("pts/")), qPrintable(firstLabel));
+    QCOMPARE(QStringLiteral("/dev/") + firstLabel, first.slavePath());
     QTRY_VERIFY(first.slaveHeld());
 
     run.tick(9);
