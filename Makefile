@@ -3,9 +3,11 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xvfb xauth
+PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xvfb xauth \
+  x11-xserver-utils
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
-XVFB := xvfb-run -a -s "-screen 0 400x300x24"
+# At 96 dpi, where the window is drawn unscaled.
+XVFB := xvfb-run -a -s "-screen 0 400x300x24 -dpi 96"
 
 .PHONY: all deps build run test check demo fuzz bench lint install package clean
 
@@ -90,19 +92,39 @@ lint: build
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 	git ls-files '*.cpp' | grep -v '^tools/fuzz_' | xargs clang-tidy -p $(BUILD) --quiet
 
+# The prefix is configured, not only given to the install step: the desktop entry and
+# the manual page name the launcher by its installed path.
 PREFIX ?= /usr/local
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+install: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j$(JOBS)
+	cmake --install $(BUILD)
 
-# The .deb, then its binary unpacked into a scratch root and run through the
-# whole-process tests.
+# The .deb holds only what ships, built in its own folder with Debian's hardening flags
+# and stripped. It must pass lintian without errors or warnings and the desktop entry
+# and AppStream validators, and its unpacked program the whole-process tests.
+VERSION := $(shell sed -n 's/^project.head-readout VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DEB = $(BUILD)/head-readout_$(VERSION)_$(shell dpkg --print-architecture).deb
+PACKAGE_ROOT = $(BUILD)-package/package-root
 package: build
-	$(call install_missing,dpkg-dev)
-	cd $(BUILD) && cpack -G DEB
-	rm -rf $(BUILD)/package-root
-	dpkg -x $(BUILD)/head-readout_*.deb $(BUILD)/package-root
-	dpkg-deb -f $(BUILD)/head-readout_*.deb Depends
-	HEAD_READOUT_BINARY=$(BUILD)/package-root/usr/bin/head-readout $(BUILD)/tests/tst_process
+	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev)
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
+	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DBUILD_TESTING=OFF -DHEADREADOUT_TOOLS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(BUILD)-package -j$(JOBS)
+	rm -f $(BUILD)-package/*.deb
+	cd $(BUILD)-package && cpack -G DEB
+	cp $(BUILD)-package/$(notdir $(DEB)) $(DEB)
+	dpkg-deb -f $(DEB) Depends
+	lintian --fail-on error,warning --display-info $(DEB)
+	rm -rf $(PACKAGE_ROOT)
+	dpkg -x $(DEB) $(PACKAGE_ROOT)
+	appstreamcli validate --no-net $(PACKAGE_ROOT)/usr/share/metainfo/*.metainfo.xml
+	desktop-file-validate $(PACKAGE_ROOT)/usr/share/applications/head-readout.desktop
+	HEAD_READOUT_BINARY=$(PACKAGE_ROOT)/usr/bin/head-readout HEAD_READOUT_ROOT=$(PACKAGE_ROOT) \
+	  $(BUILD)/tests/tst_process
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package

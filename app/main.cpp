@@ -1,9 +1,11 @@
+#include "app/displayscaling.h"
 #include "app/widget.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    enableDisplayScaling();
     QApplication a(argc, argv);
     Widget w;
     w.show();

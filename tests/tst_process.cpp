@@ -4,6 +4,7 @@
 #include "headsimulator.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -34,11 +35,20 @@ QStringList unshareArguments()
     return geteuid() == 0 ? QStringList{QStringLiteral("-m")} : QStringList{QStringLiteral("-Urm")};
 }
 
+QStringList machineLockFiles()
+{
+    return QDir(QStringLiteral("/run/lock"))
+        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+}
+
 // Inside the namespace the system lists exactly the ports named in $PORTS, each bound
 // to the device in $DEVICES at the same position; with none, it lists no port at all.
+// Its own /run/lock takes the lock file of a port the program holds when it is killed,
+// which would otherwise stay on the machine.
 const char *const NamespaceScript = R"(
 set -e
 mount -t tmpfs none /sys/class/tty
+mount -t tmpfs none /run/lock
 for port in $PORTS; do
   ln -s "$port" /sys/class/tty/
 done
@@ -53,12 +63,12 @@ exec "$BINARY"
 class NamespacedRun
 {
 public:
-    NamespacedRun(const QStringList &devices, const QString &workingDir)
+    NamespacedRun(const QStringList &devices, const QString &workingDir,
+                  const QString &program = qEnvironmentVariable("HEAD_READOUT_BINARY"),
+                  QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("BINARY"),
-                   QFileInfo(qEnvironmentVariable("HEAD_READOUT_BINARY")).absoluteFilePath());
+        env.insert(QStringLiteral("BINARY"), QFileInfo(program).absoluteFilePath());
         env.insert(QStringLiteral("DEVICES"), devices.join(' '));
         if (!devices.isEmpty()) {
             env.insert(QStringLiteral("PORTS"),
@@ -107,6 +117,37 @@ bool replaceFile(const QString &path, const QByteArray &content)
            file.commit();
 }
 
+// The desktop entries of the program installed under root, wherever its prefix put them.
+QStringList installedDesktopEntries(const QString &root)
+{
+    QStringList entries;
+    QDirIterator it(root, {QStringLiteral("head-readout.desktop")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QLatin1String("/share/applications/head-readout.desktop")))
+            entries.append(path);
+    }
+    return entries;
+}
+
+// The program an entry starts, its arguments left off.
+QString desktopEntryCommand(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inMainGroup = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith('['))
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+        else if (inMainGroup && line.startsWith(QLatin1String("Exec=")))
+            return line.mid(5).section(' ', 0, 0);
+    }
+    return {};
+}
+
 // User and system CPU time of a running process, in clock ticks.
 qint64 cpuTicks(qint64 pid)
 {
@@ -127,24 +168,41 @@ class TestProcess : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void noPortExitsAfterFiveSeconds();
     void silentPortExitsAfterSixSeconds();
     void headReadAndNoteKeptUntilUnplugged();
     void terminatedWhileRewritingKeepsNoteWhole();
+    void desktopEntryKeepsNotesInUserDataFolder();
+
+private:
+    QStringList lockFilesAtStart;
 };
 
 void TestProcess::initTestCase()
 {
+    lockFilesAtStart = machineLockFiles();
     QVERIFY(QFileInfo::exists(qEnvironmentVariable("HEAD_READOUT_BINARY")));
     QProcess probe;
     probe.start(QStringLiteral("unshare"),
                 unshareArguments() +
                     QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                                QStringLiteral("mount -t tmpfs none /sys/class/tty")});
+                                QStringLiteral("mount -t tmpfs none /sys/class/tty && "
+                                               "mount -t tmpfs none /run/lock")});
     if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
         probe.exitCode() != 0)
         QSKIP("private mount namespaces are not permitted here, so the real program cannot be "
-              "run without touching the machine's own serial ports");
+              "run without touching the machine's own serial ports and lock files");
+}
+
+void TestProcess::cleanupTestCase()
+{
+    QStringList added;
+    for (const QString &name : machineLockFiles()) {
+        if (!lockFilesAtStart.contains(name))
+            added.append(name);
+    }
+    QVERIFY2(added.isEmpty(), qPrintable(added.join(' ')));
 }
 
 void TestProcess::noPortExitsAfterFiveSeconds()
@@ -257,6 +315,40 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
     }
     qInfo("rewrites seen between the test's own replacements: %d", rewritesSeen);
     QVERIFY(rewritesSeen > 0);
+}
+
+// The desktop entry, as installed, starts the launcher: started from the menu, the
+// program keeps its notes in the user's data folder, not in whatever folder it was
+// started from.
+void TestProcess::desktopEntryKeepsNotesInUserDataFolder()
+{
+    if (!hasReplaceablePort())
+        QSKIP(NoReplaceablePort);
+    const QString root = qEnvironmentVariable("HEAD_READOUT_ROOT");
+    QVERIFY2(QFileInfo(root).isDir(), "HEAD_READOUT_ROOT names no installed tree");
+    const QStringList entries = installedDesktopEntries(root);
+    QVERIFY2(entries.size() == 1, qPrintable(entries.join(' ')));
+    const QString command = desktopEntryCommand(entries.first());
+    QVERIFY2(command.startsWith('/'), qPrintable(command));
+    QVERIFY2(QFileInfo(root + command).isExecutable(), qPrintable(command));
+
+    HeadSimulator head;
+    QTemporaryDir home;
+    QTemporaryDir startedIn;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.remove(QStringLiteral("XDG_DATA_HOME"));
+    NamespacedRun run({head.slavePath()}, startedIn.path(), root + command, env);
+    QTRY_VERIFY_WITH_TIMEOUT(head.slaveHeld(), 5000);
+
+    const QString note =
+        home.filePath(QStringLiteral(".local/share/head-readout/serial_number/HD0077.txt"));
+    for (int i = 0; i < 30 && !QFileInfo::exists(note); ++i) {
+        QVERIFY(head.write(HeadSimulator::frame(i, false, "HD0077")));
+        QTest::qWait(50);
+    }
+    QTRY_VERIFY2(QFileInfo::exists(note), qPrintable(note));
+    QVERIFY(QDir(startedIn.path()).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestProcess)

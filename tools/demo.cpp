@@ -1,6 +1,7 @@
 // The readout window fed by a simulated head, for trying the program without one. With
 // --screenshot FILE it saves the window once a reading shows, and quits.
 
+#include "app/displayscaling.h"
 #include "app/widget.h"
 #include "headsimulator.h"
 
@@ -40,6 +41,7 @@ bool showsReading(const Widget &window)
 
 int main(int argc, char *argv[])
 {
+    enableDisplayScaling();
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("The readout fed by a simulated head."));
