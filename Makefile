@@ -81,16 +81,16 @@ fuzz: deps
 	  -DCMAKE_CXX_COMPILER=clang++-14 -DHEADREADOUT_FUZZ=ON
 	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder
 	mkdir -p $(BUILD)-fuzz/corpus
-	$(BUILD)-fuzz/tools/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	$(BUILD)-fuzz/fuzz/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  $(BUILD)-fuzz/corpus
 
 bench: build
-	tools/bench-table.sh $(BUILD)
+	bench/bench-table.sh $(BUILD)
 
 lint: build
 	$(call install_missing,clang-format clang-tidy)
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
-	git ls-files '*.cpp' | grep -v '^tools/fuzz_' | xargs clang-tidy -p $(BUILD) --quiet
+	git ls-files '*.cpp' | grep -v '^fuzz/' | xargs clang-tidy -p $(BUILD) --quiet
 
 # The prefix is configured, not only given to the install step: the desktop entry and
 # the manual page name the launcher by its installed path.

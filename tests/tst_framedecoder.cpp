@@ -4,8 +4,8 @@
 // Every test feeds a fresh decoder.
 
 #include "acquisition/framedecoder.h"
-#include "framedecodermodel.h"
-#include "headsimulator.h"
+#include "testsupport/framedecodermodel.h"
+#include "testsupport/headframe.h"
 
 #include <QtTest>
 
@@ -16,17 +16,6 @@
 
 namespace
 {
-
-// "KV73", sign, four digits, mode, six-character serial.
-QByteArray frameBytes(char sign, const QByteArray &digits, char mode, const QByteArray &serial)
-{
-    QByteArray bytes("KV73");
-    bytes.append(sign);
-    bytes.append(digits);
-    bytes.append(mode);
-    bytes.append(serial);
-    return bytes;
-}
 
 QByteArray byteList(std::initializer_list<int> codes)
 {
@@ -195,10 +184,10 @@ QByteArray repeated(const QByteArray &pattern, int size)
     return bytes.left(size);
 }
 
-const QByteArray FrameA = frameBytes('-', "0456", 'F', "ABC123");
-const QByteArray FrameB = frameBytes('+', "1111", ' ', "BBBBBB");
-const QByteArray FrameC = frameBytes('+', "2222", 'F', "CCCCCC");
-const QByteArray FrameD = frameBytes('-', "3333", ' ', "DDDDDD");
+const QByteArray FrameA = headFrame('-', "0456", 'F', "ABC123");
+const QByteArray FrameB = headFrame('+', "1111", ' ', "BBBBBB");
+const QByteArray FrameC = headFrame('+', "2222", 'F', "CCCCCC");
+const QByteArray FrameD = headFrame('-', "3333", ' ', "DDDDDD");
 
 } // namespace
 
@@ -250,79 +239,77 @@ void TestFrameDecoder::decodesOneFrame_data()
     QTest::newRow("-0456 F ABC123") << FrameA << -456 << true << abc;
 
     // The mode slot: upper-case 'F' only.
-    QTest::newRow("mode space") << frameBytes('-', "0456", ' ', "ABC123") << -456 << false << abc;
-    QTest::newRow("mode f") << frameBytes('-', "0456", 'f', "ABC123") << -456 << false << abc;
-    QTest::newRow("mode X") << frameBytes('-', "0456", 'X', "ABC123") << -456 << false << abc;
-    QTest::newRow("mode NUL") << frameBytes('-', "0456", '\0', "ABC123") << -456 << false << abc;
-    QTest::newRow("mode 0xC6") << frameBytes('-', "0456", '\xc6', "ABC123") << -456 << false << abc;
+    QTest::newRow("mode space") << headFrame('-', "0456", ' ', "ABC123") << -456 << false << abc;
+    QTest::newRow("mode f") << headFrame('-', "0456", 'f', "ABC123") << -456 << false << abc;
+    QTest::newRow("mode X") << headFrame('-', "0456", 'X', "ABC123") << -456 << false << abc;
+    QTest::newRow("mode NUL") << headFrame('-', "0456", '\0', "ABC123") << -456 << false << abc;
+    QTest::newRow("mode 0xC6") << headFrame('-', "0456", '\xc6', "ABC123") << -456 << false << abc;
     QTest::newRow("mode 0x46|0x80")
-        << frameBytes('+', "0456", char('F' | 0x80), "ABC123") << 456 << false << abc;
+        << headFrame('+', "0456", char('F' | 0x80), "ABC123") << 456 << false << abc;
 
     // The sign slot.
-    QTest::newRow("= 1234") << frameBytes('=', "1234", ' ', "ABC123") << 0 << false << abc;
-    QTest::newRow("= 0000") << frameBytes('=', "0000", ' ', "ABC123") << 0 << false << abc;
-    QTest::newRow("= 9999 F") << frameBytes('=', "9999", 'F', "ABC123") << 0 << true << abc;
-    QTest::newRow("- 0000") << frameBytes('-', "0000", ' ', "ABC123") << 0 << false << abc;
-    QTest::newRow("- 0001") << frameBytes('-', "0001", ' ', "ABC123") << -1 << false << abc;
-    QTest::newRow("- 9999") << frameBytes('-', "9999", ' ', "ABC123") << -9999 << false << abc;
-    QTest::newRow("+ 0123") << frameBytes('+', "0123", ' ', "ABC123") << 123 << false << abc;
-    QTest::newRow("space 0123") << frameBytes(' ', "0123", ' ', "ABC123") << 123 << false << abc;
-    QTest::newRow("+ 0000") << frameBytes('+', "0000", ' ', "ABC123") << 0 << false << abc;
-    QTest::newRow("+ 9999") << frameBytes('+', "9999", 'F', "ABC123") << 9999 << true << abc;
-    QTest::newRow("> 0000") << frameBytes('>', "0000", ' ', "ABC123") << 2560 << false << abc;
-    QTest::newRow("> 1234") << frameBytes('>', "1234", ' ', "ABC123") << 2560 << false << abc;
-    QTest::newRow("> 9999 F") << frameBytes('>', "9999", 'F', "ABC123") << 2560 << true << abc;
-    QTest::newRow("< 0000") << frameBytes('<', "0000", ' ', "ABC123") << -2560 << false << abc;
-    QTest::newRow("< 9876") << frameBytes('<', "9876", ' ', "ABC123") << -2560 << false << abc;
-    QTest::newRow("sign x 0042") << frameBytes('x', "0042", ' ', "ABC123") << 42 << false << abc;
-    QTest::newRow("sign 7 0042") << frameBytes('7', "0042", ' ', "ABC123") << 42 << false << abc;
-    QTest::newRow("sign NUL 0042") << frameBytes('\0', "0042", ' ', "ABC123") << 42 << false << abc;
+    QTest::newRow("= 1234") << headFrame('=', "1234", ' ', "ABC123") << 0 << false << abc;
+    QTest::newRow("= 0000") << headFrame('=', "0000", ' ', "ABC123") << 0 << false << abc;
+    QTest::newRow("= 9999 F") << headFrame('=', "9999", 'F', "ABC123") << 0 << true << abc;
+    QTest::newRow("- 0000") << headFrame('-', "0000", ' ', "ABC123") << 0 << false << abc;
+    QTest::newRow("- 0001") << headFrame('-', "0001", ' ', "ABC123") << -1 << false << abc;
+    QTest::newRow("- 9999") << headFrame('-', "9999", ' ', "ABC123") << -9999 << false << abc;
+    QTest::newRow("+ 0123") << headFrame('+', "0123", ' ', "ABC123") << 123 << false << abc;
+    QTest::newRow("space 0123") << headFrame(' ', "0123", ' ', "ABC123") << 123 << false << abc;
+    QTest::newRow("+ 0000") << headFrame('+', "0000", ' ', "ABC123") << 0 << false << abc;
+    QTest::newRow("+ 9999") << headFrame('+', "9999", 'F', "ABC123") << 9999 << true << abc;
+    QTest::newRow("> 0000") << headFrame('>', "0000", ' ', "ABC123") << 2560 << false << abc;
+    QTest::newRow("> 1234") << headFrame('>', "1234", ' ', "ABC123") << 2560 << false << abc;
+    QTest::newRow("> 9999 F") << headFrame('>', "9999", 'F', "ABC123") << 2560 << true << abc;
+    QTest::newRow("< 0000") << headFrame('<', "0000", ' ', "ABC123") << -2560 << false << abc;
+    QTest::newRow("< 9876") << headFrame('<', "9876", ' ', "ABC123") << -2560 << false << abc;
+    QTest::newRow("sign x 0042") << headFrame('x', "0042", ' ', "ABC123") << 42 << false << abc;
+    QTest::newRow("sign 7 0042") << headFrame('7', "0042", ' ', "ABC123") << 42 << false << abc;
+    QTest::newRow("sign NUL 0042") << headFrame('\0', "0042", ' ', "ABC123") << 42 << false << abc;
     QTest::newRow("sign 0xAD 0042")
-        << frameBytes('\xad', "0042", ' ', "ABC123") << 42 << false << abc;
+        << headFrame('\xad', "0042", ' ', "ABC123") << 42 << false << abc;
     QTest::newRow("sign 0x80 0042")
-        << frameBytes('\x80', "0042", ' ', "ABC123") << 42 << false << abc;
+        << headFrame('\x80', "0042", ' ', "ABC123") << 42 << false << abc;
 
     // The digit slots: anything but '0'..'9' counts 0.
-    QTest::newRow("digits ' 12 '") << frameBytes('+', " 12 ", ' ', "ABC123") << 120 << false << abc;
-    QTest::newRow("digits '-5-5'")
-        << frameBytes('-', "-5-5", ' ', "ABC123") << -505 << false << abc;
-    QTest::newRow("digits '1a2b'")
-        << frameBytes('+', "1a2b", ' ', "ABC123") << 1020 << false << abc;
-    QTest::newRow("digits blank") << frameBytes('+', "    ", ' ', "ABC123") << 0 << false << abc;
+    QTest::newRow("digits ' 12 '") << headFrame('+', " 12 ", ' ', "ABC123") << 120 << false << abc;
+    QTest::newRow("digits '-5-5'") << headFrame('-', "-5-5", ' ', "ABC123") << -505 << false << abc;
+    QTest::newRow("digits '1a2b'") << headFrame('+', "1a2b", ' ', "ABC123") << 1020 << false << abc;
+    QTest::newRow("digits blank") << headFrame('+', "    ", ' ', "ABC123") << 0 << false << abc;
     QTest::newRow("digits NUL 9 NUL 9")
-        << frameBytes('+', byteList({0, '9', 0, '9'}), ' ', "ABC123") << 909 << false << abc;
+        << headFrame('+', byteList({0, '9', 0, '9'}), ' ', "ABC123") << 909 << false << abc;
     QTest::newRow("digits 0xB9 0xB2 0xB3 0xB0")
-        << frameBytes('-', byteList({0xb9, 0xb2, 0xb3, 0xb0}), ' ', "ABC123") << 0 << false << abc;
+        << headFrame('-', byteList({0xb9, 0xb2, 0xb3, 0xb0}), ' ', "ABC123") << 0 << false << abc;
     QTest::newRow("digits ':' and '/'")
-        << frameBytes('+', ":9/9", ' ', "ABC123") << 909 << false << abc;
+        << headFrame('+', ":9/9", ' ', "ABC123") << 909 << false << abc;
 
     // The serial: six characters always, control characters kept, bytes from 0x80 up
     // widened as signed.
     QTest::newRow("serial control bytes")
-        << frameBytes('+', "0001", ' ', byteList({0x00, 0x01, '\t', '\r', '\n', 0x1b})) << 1
-        << false << charList({0x00, 0x01, 0x09, 0x0d, 0x0a, 0x1b});
+        << headFrame('+', "0001", ' ', byteList({0x00, 0x01, '\t', '\r', '\n', 0x1b})) << 1 << false
+        << charList({0x00, 0x01, 0x09, 0x0d, 0x0a, 0x1b});
     QTest::newRow("serial all NUL")
-        << frameBytes('+', "0001", ' ', QByteArray(6, '\0')) << 1 << false << QString(6, QChar(0));
+        << headFrame('+', "0001", ' ', QByteArray(6, '\0')) << 1 << false << QString(6, QChar(0));
     QTest::newRow("serial DEL and spaces")
-        << frameBytes('+', "0001", ' ', byteList({0x7f, ' ', ' ', 'A', ' ', 0x7f})) << 1 << false
+        << headFrame('+', "0001", ' ', byteList({0x7f, ' ', ' ', 'A', ' ', 0x7f})) << 1 << false
         << charList({0x7f, 0x20, 0x20, 0x41, 0x20, 0x7f});
     QTest::newRow("serial bytes >= 0x80")
-        << frameBytes('+', "0001", 'F', byteList({0x80, 0xff, 0xa9, 0xe4, 0x7f, 'A'})) << 1 << true
+        << headFrame('+', "0001", 'F', byteList({0x80, 0xff, 0xa9, 0xe4, 0x7f, 'A'})) << 1 << true
         << charList({0xff80, 0xffff, 0xffa9, 0xffe4, 0x7f, 0x41});
-    QTest::newRow("serial all 0xFF") << frameBytes('+', "0001", ' ', QByteArray(6, '\xff')) << 1
+    QTest::newRow("serial all 0xFF") << headFrame('+', "0001", ' ', QByteArray(6, '\xff')) << 1
                                      << false << QString(6, QChar(0xffff));
-    QTest::newRow("serial blank") << frameBytes('+', "0001", ' ', "      ") << 1 << false
+    QTest::newRow("serial blank") << headFrame('+', "0001", ' ', "      ") << 1 << false
                                   << QStringLiteral("      ");
 
     // A marker inside the payload does not realign: the one at slot 0 is leftmost.
     QTest::newRow("marker in serial at 10")
-        << frameBytes('+', "0007", 'F', "KV73AB") << 7 << true << QStringLiteral("KV73AB");
+        << headFrame('+', "0007", 'F', "KV73AB") << 7 << true << QStringLiteral("KV73AB");
     QTest::newRow("marker in serial at 11")
-        << frameBytes('+', "0007", 'F', "1KV73A") << 7 << true << QStringLiteral("1KV73A");
+        << headFrame('+', "0007", 'F', "1KV73A") << 7 << true << QStringLiteral("1KV73A");
     QTest::newRow("marker ending the frame")
-        << frameBytes('+', "0007", 'F', "12KV73") << 7 << true << QStringLiteral("12KV73");
+        << headFrame('+', "0007", 'F', "12KV73") << 7 << true << QStringLiteral("12KV73");
     QTest::newRow("marker in digits")
-        << frameBytes('+', "KV73", ' ', "ABC123") << 73 << false << abc;
+        << headFrame('+', "KV73", ' ', "ABC123") << 73 << false << abc;
     QTest::newRow("marker in sign and digits")
         << QByteArray("KV73KV731FABC123") << 731 << true << QStringLiteral("ABC123");
     QTest::newRow("four markers") << QByteArray("KV73KV73KV73KV73") << 730 << false
@@ -376,7 +363,7 @@ void TestFrameDecoder::simulatorFramesRoundTrip()
     QFETCH(int, value);
 
     FrameDecoder decoder;
-    const Trace trace = feedBytes(decoder, HeadSimulator::frame(sent, fixed, "SN0042"));
+    const Trace trace = feedBytes(decoder, headFrame(sent, fixed, "SN0042"));
     QCOMPARE(trace.frames.size(), 1);
     QCOMPARE(trace.frames.first().value, value);
     QCOMPARE(trace.frames.first().fixed, fixed);
@@ -408,7 +395,7 @@ void TestFrameDecoder::steadyStream()
         const bool fixed = random() % 2;
         values.append(value);
         fixedFlags.append(fixed);
-        stream += HeadSimulator::frame(value, fixed, QByteArray::number(100000 + i));
+        stream += headFrame(value, fixed, QByteArray::number(100000 + i));
     }
 
     FrameDecoder decoder;
@@ -577,7 +564,7 @@ void TestFrameDecoder::lostOrExtraByte_data()
     QTest::newRow("lost serial 1") << lose(FrameA, 10) << shiftedThenCD.arg("-456 F BC123K");
     QTest::newRow("lost serial 6") << lose(FrameA, 15) << shiftedThenCD.arg("-456 F ABC12K");
     QTest::newRow("lost digit shifts serial F into mode")
-        << lose(frameBytes('-', "0456", ' ', "FBC123"), 6) << shiftedThenCD.arg("-560 F BC123K");
+        << lose(headFrame('-', "0456", ' ', "FBC123"), 6) << shiftedThenCD.arg("-560 F BC123K");
     // One byte too many: the first 16 bytes decode, the 17th is a byte between frames.
     QTest::newRow("doubled digit")
         << QByteArray("KV73-04456FABC123")
@@ -846,7 +833,7 @@ void TestFrameDecoder::markerSeen_data()
     QTest::newRow("frame CRLF frame") << FrameA + "\r\n" + FrameB << QStringLiteral("3-15,21-33");
     QTest::newRow("10 bytes then a frame") << noise(10, 13) + FrameA << QStringLiteral("13-25");
     QTest::newRow("marker in payload, then noise")
-        << frameBytes('+', "0001", ' ', "KV73KV") + noise(20, 14) << QStringLiteral("3-15");
+        << headFrame('+', "0001", ' ', "KV73KV") + noise(20, 14) << QStringLiteral("3-15");
     // A frame that realigned from slot 28 leaves its marker in slots 28..31; after the
     // decode the search text reaches them again once the write position is 16, so the
     // 16th to 28th following garbage bytes report markerSeen.
@@ -894,7 +881,7 @@ void TestFrameDecoder::matchesContractModel()
             chunk = garbage(int(random() % 200), unsigned(random()), true);
             break;
         case 2: { // a frame missing one byte
-            chunk = HeadSimulator::frame(int(random() % 25000) - 12500, random() % 2);
+            chunk = headFrame(int(random() % 25000) - 12500, random() % 2);
             chunk.remove(int(random() % 16), 1);
             break;
         }
@@ -902,8 +889,8 @@ void TestFrameDecoder::matchesContractModel()
             chunk = "\r\n";
             break;
         default:
-            chunk = HeadSimulator::frame(int(random() % 25000) - 12500, random() % 2,
-                                         garbage(6, unsigned(random()), true));
+            chunk = headFrame(int(random() % 25000) - 12500, random() % 2,
+                              garbage(6, unsigned(random()), true));
             break;
         }
         for (char byte : chunk) {

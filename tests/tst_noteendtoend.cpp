@@ -1,5 +1,6 @@
 #include "app/widget.h"
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,7 +32,7 @@ bool feedUntil(HeadSimulator &head, const std::function<bool()> &done, int value
     while (!done()) {
         if (clock.hasExpired(timeoutMs))
             return false;
-        head.write(HeadSimulator::frame(value, false, "ABC123"), 100);
+        head.write(headFrame(value, false, "ABC123"), 100);
         QTest::qWait(20);
     }
     return true;

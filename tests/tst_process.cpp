@@ -1,7 +1,9 @@
 // The shipped program as a whole process. It enumerates the machine's own serial
 // ports, so every run happens in a private mount namespace where those ports are
 // hidden or replaced by a pseudo-terminal: the real ones are never opened.
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
+#include "testsupport/processprobe.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -148,18 +150,6 @@ QString desktopEntryCommand(const QString &path)
     return {};
 }
 
-// User and system CPU time of a running process, in clock ticks.
-qint64 cpuTicks(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // The fields after the parenthesised command name; utime and stime are the 12th and 13th.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : -1;
-}
-
 } // namespace
 
 class TestProcess : public QObject
@@ -247,7 +237,7 @@ void TestProcess::headReadAndNoteKeptUntilUnplugged()
     // Garbage first, then frames: the head is found and its note file is created.
     QVERIFY(head.write(QByteArray(300, '\x07') + "KV7KV73-99"));
     for (int i = 0; i < 30 && !QFileInfo::exists(note); ++i) {
-        QVERIFY(head.write(HeadSimulator::frame(1000 + i, i % 5 == 0, "HD0042")));
+        QVERIFY(head.write(headFrame(1000 + i, i % 5 == 0, "HD0042")));
         QTest::qWait(50);
     }
     QTRY_VERIFY(QFileInfo::exists(note));
@@ -258,7 +248,7 @@ void TestProcess::headReadAndNoteKeptUntilUnplugged()
     // Still running well past the probe limit while frames come; then unplugged in the
     // middle of a frame. The hung-up line must not make it spin while it waits.
     QCOMPARE(run.process.state(), QProcess::Running);
-    QVERIFY(head.write(HeadSimulator::frame(55, false, "HD0042").left(7)));
+    QVERIFY(head.write(headFrame(55, false, "HD0042").left(7)));
     QTest::qWait(100);
     const qint64 cpuAtUnplug = cpuTicks(run.process.processId());
     head.hangUp();
@@ -300,7 +290,7 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
         clock.start();
         const qint64 killAt = 1500 + round * 137;
         while (clock.elapsed() < killAt) {
-            head.write(HeadSimulator::frame(round, false, "HD0042"), 0);
+            head.write(headFrame(round, false, "HD0042"), 0);
             if (clock.elapsed() > 500) {
                 if (readFile(note) == own)
                     ++rewritesSeen;
@@ -344,7 +334,7 @@ void TestProcess::desktopEntryKeepsNotesInUserDataFolder()
     const QString note =
         home.filePath(QStringLiteral(".local/share/head-readout/serial_number/HD0077.txt"));
     for (int i = 0; i < 30 && !QFileInfo::exists(note); ++i) {
-        QVERIFY(head.write(HeadSimulator::frame(i, false, "HD0077")));
+        QVERIFY(head.write(headFrame(i, false, "HD0077")));
         QTest::qWait(50);
     }
     QTRY_VERIFY2(QFileInfo::exists(note), qPrintable(note));

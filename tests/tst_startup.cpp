@@ -1,6 +1,6 @@
 // The window's life with its worker thread: start, stop, shut-down and release.
 #include "app/widget.h"
-#include "headsimulator.h"
+#include "testsupport/headsimulator.h"
 
 #include <QApplication>
 #include <QDir>

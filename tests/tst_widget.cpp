@@ -1,6 +1,8 @@
 #include "app/widget.h"
 #include "display/valueformat.h"
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
+#include "testsupport/simulatedwindow.h"
 #include "ui_widget.h"
 
 #include <QDir>
@@ -11,7 +13,6 @@
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -22,27 +23,12 @@ namespace
 {
 
 const QString Placeholder = QStringLiteral("   ?   ");
+constexpr int AbsentPorts = 600;
 const QString CourierNew = QStringLiteral("Courier New");
 
 const char *const LabelNames[] = {"label_com", "label_i2_2", "label_i2_4", "label_i2",
                                   "label_i1",  "label_i2_3", "label_i2_5", "label_title",
                                   "label_sn",  "label_ver",  "label_i2_6", "label_sn_2"};
-
-// Locations that never open, each probed for a second: a window built on them stays busy
-// for the whole run and closes at once, without the worker's give-up pause.
-QStringList absentLocations(const QString &dir)
-{
-    QStringList locations;
-    for (int i = 0; i < 600; ++i)
-        locations << dir + QStringLiteral("/absent-%1").arg(i);
-    return locations;
-}
-
-QString labelText(const QWidget &window, const char *name)
-{
-    const auto *label = window.findChild<QLabel *>(QLatin1String(name));
-    return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
-}
 
 QStringList childNames(const QObject *parent)
 {
@@ -70,7 +56,6 @@ class TestWidget : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void cleanupTestCase();
 
     void window();
@@ -109,40 +94,34 @@ private slots:
     void screenshot();
 
 private:
-    std::unique_ptr<Widget> idleWindow() const;
+    std::unique_ptr<SimulatedWindow> idleWindow() const;
     void startStreaming();
     void writeAndWait(const QByteArray &frame, const QString &serial);
 
-    QTemporaryDir workDir;
-    QString previousDir;
     std::unique_ptr<HeadSimulator> head;
-    std::unique_ptr<Widget> streamed;
+    std::unique_ptr<SimulatedWindow> streamed;
 };
-
-// The window's note step works on ./serial_number/, so the run stays in a folder of its own.
-void TestWidget::initTestCase()
-{
-    QVERIFY(workDir.isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(workDir.path()));
-}
 
 void TestWidget::cleanupTestCase()
 {
     streamed.reset();
     head.reset();
-    QDir::setCurrent(previousDir);
 }
 
-std::unique_ptr<Widget> TestWidget::idleWindow() const
+// Locations that never open, each probed for a second: a window built on them stays busy
+// for the whole run and closes at once, without the worker's give-up pause.
+std::unique_ptr<SimulatedWindow> TestWidget::idleWindow() const
 {
-    QStringList locations = absentLocations(workDir.path());
-    return std::make_unique<Widget>(nullptr, [locations] { return locations; });
+    auto fixture = std::make_unique<SimulatedWindow>(QStringList(), AbsentPorts);
+    if (!fixture->isReady())
+        qFatal("no working folder for the window");
+    return fixture;
 }
 
 void TestWidget::window()
 {
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     QCOMPARE(w->objectName(), QStringLiteral("Widget"));
     QCOMPARE(w->size(), QSize(400, 300));
     QCOMPARE(w->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
@@ -187,10 +166,10 @@ void TestWidget::formNamesOnlyAnUnnamedWindow()
 
 void TestWidget::creationOrder()
 {
-    const auto w = idleWindow();
-    QCOMPARE(childNames(w.get()),
-             QStringList({"label_com", "layoutWidget", "label_title", "label_sn", "label_ver",
-                          "lineEdit", "label_i2_6", "label_sn_2"}));
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
+    QCOMPARE(childNames(w), QStringList({"label_com", "layoutWidget", "label_title", "label_sn",
+                                         "label_ver", "lineEdit", "label_i2_6", "label_sn_2"}));
     const auto *layoutWidget = w->findChild<QWidget *>(QStringLiteral("layoutWidget"));
     QVERIFY(layoutWidget);
     QCOMPARE(childNames(layoutWidget),
@@ -221,7 +200,8 @@ void TestWidget::geometry()
     QFETCH(QString, name);
     QFETCH(QByteArray, className);
     QFETCH(QRect, rect);
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     const auto *child = w->findChild<QWidget *>(name);
     QVERIFY(child);
     QCOMPARE(QByteArray(child->metaObject()->className()), className);
@@ -252,7 +232,8 @@ void TestWidget::gridCells()
     QFETCH(int, column);
     QFETCH(QString, name);
     QFETCH(QString, text);
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     const auto *grid = w->findChild<QGridLayout *>(QStringLiteral("gridLayout"));
     QVERIFY(grid);
     QCOMPARE(grid->rowCount(), 2);
@@ -287,7 +268,8 @@ void TestWidget::fonts()
     QFETCH(int, pointSize);
     QFETCH(int, weight);
     QFETCH(bool, ownFamily);
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     const auto *child = w->findChild<QWidget *>(name);
     QVERIFY(child);
     QCOMPARE(child->font().family(), CourierNew);
@@ -313,7 +295,8 @@ void TestWidget::labelsCentred_data()
 void TestWidget::labelsCentred()
 {
     QFETCH(QString, name);
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     const auto *label = w->findChild<QLabel *>(name);
     QVERIFY(label);
     QCOMPARE(label->alignment(), Qt::AlignCenter);
@@ -344,8 +327,8 @@ void TestWidget::initialTexts()
 {
     QFETCH(QString, name);
     QFETCH(QString, text);
-    const auto w = idleWindow();
-    QCOMPARE(labelText(*w, name.toLatin1().constData()), text);
+    const auto fixture = idleWindow();
+    QCOMPARE(fixture->labelText(name.toLatin1().constData()), text);
 }
 
 void TestWidget::serialAndPortArePlainText_data()
@@ -360,7 +343,8 @@ void TestWidget::serialAndPortArePlainText()
 {
     QFETCH(QString, name);
     QFETCH(Qt::TextFormat, format);
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     const auto *label = w->findChild<QLabel *>(name);
     QVERIFY(label);
     QCOMPARE(label->textFormat(), format);
@@ -387,33 +371,34 @@ void TestWidget::metaObject()
 // the form reaches the window.
 void TestWidget::onlyAutomaticConnection()
 {
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     auto *edit = w->findChild<QLineEdit *>(QStringLiteral("lineEdit"));
     QVERIFY(edit);
-    QVERIFY(QObject::disconnect(edit, SIGNAL(textEdited(QString)), w.get(),
+    QVERIFY(QObject::disconnect(edit, SIGNAL(textEdited(QString)), w,
                                 SLOT(on_lineEdit_textEdited(QString))));
     QVERIFY(!QObject::disconnect(edit, SIGNAL(textEdited(QString)), nullptr, nullptr));
     for (QObject *child : w->findChildren<QObject *>())
-        QVERIFY2(!QObject::disconnect(child, nullptr, w.get(), nullptr),
-                 qPrintable(child->objectName()));
+        QVERIFY2(!QObject::disconnect(child, nullptr, w, nullptr), qPrintable(child->objectName()));
 }
 
 void TestWidget::typingChangesNothing()
 {
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     QVERIFY(QDir().mkpath(QStringLiteral("serial_number")));
     QFile note(QStringLiteral("serial_number/NOTE01.txt"));
     QVERIFY(note.open(QIODevice::WriteOnly));
     note.write("kept\n");
     note.close();
-    QVERIFY(QMetaObject::invokeMethod(w.get(), "slot_newLine", Qt::DirectConnection, Q_ARG(int, 5),
+    QVERIFY(QMetaObject::invokeMethod(w, "slot_newLine", Qt::DirectConnection, Q_ARG(int, 5),
                                       Q_ARG(QString, QStringLiteral("NOTE01"))));
 
     // label_com follows the worker's probing, which goes on meanwhile.
     QStringList before;
     for (const char *name : LabelNames)
         if (qstrcmp(name, "label_com") != 0)
-            before << labelText(*w, name);
+            before << fixture->labelText(name);
     const auto files = filesUnder(QStringLiteral("serial_number"));
     QVERIFY(files.contains(QStringLiteral("NOTE01.txt")));
 
@@ -428,7 +413,7 @@ void TestWidget::typingChangesNothing()
     QStringList after;
     for (const char *name : LabelNames)
         if (qstrcmp(name, "label_com") != 0)
-            after << labelText(*w, name);
+            after << fixture->labelText(name);
     QCOMPARE(after, before);
     QCOMPARE(filesUnder(QStringLiteral("serial_number")), files);
     QVERIFY(QDir(QStringLiteral("serial_number")).removeRecursively());
@@ -485,12 +470,13 @@ void TestWidget::newLine()
     QFETCH(int, value);
     QFETCH(QString, serial);
     QFETCH(QString, current);
-    const auto w = idleWindow();
-    QVERIFY(QMetaObject::invokeMethod(w.get(), "slot_newLine", Qt::DirectConnection,
-                                      Q_ARG(int, value), Q_ARG(QString, serial)));
-    QCOMPARE(labelText(*w, "label_i1"), current);
-    QCOMPARE(labelText(*w, "label_sn"), serial);
-    QCOMPARE(labelText(*w, "label_i2"), Placeholder);
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
+    QVERIFY(QMetaObject::invokeMethod(w, "slot_newLine", Qt::DirectConnection, Q_ARG(int, value),
+                                      Q_ARG(QString, serial)));
+    QCOMPARE(fixture->labelText("label_i1"), current);
+    QCOMPARE(fixture->labelText("label_sn"), serial);
+    QCOMPARE(fixture->labelText("label_i2"), Placeholder);
 }
 
 void TestWidget::newFixed_data()
@@ -507,12 +493,12 @@ void TestWidget::newFixed()
 {
     QFETCH(int, value);
     QFETCH(QString, fixed);
-    const auto w = idleWindow();
-    QVERIFY(QMetaObject::invokeMethod(w.get(), "slot_newFixed", Qt::DirectConnection,
-                                      Q_ARG(int, value)));
-    QCOMPARE(labelText(*w, "label_i2"), fixed);
-    QCOMPARE(labelText(*w, "label_i1"), Placeholder);
-    QCOMPARE(labelText(*w, "label_sn"), QStringLiteral("?"));
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
+    QVERIFY(QMetaObject::invokeMethod(w, "slot_newFixed", Qt::DirectConnection, Q_ARG(int, value)));
+    QCOMPARE(fixture->labelText("label_i2"), fixed);
+    QCOMPARE(fixture->labelText("label_i1"), Placeholder);
+    QCOMPARE(fixture->labelText("label_sn"), QStringLiteral("?"));
 }
 
 void TestWidget::com_data()
@@ -531,22 +517,23 @@ void TestWidget::com()
 {
     QFETCH(QString, port);
     QFETCH(QString, shown);
-    const auto w = idleWindow();
-    QVERIFY(
-        QMetaObject::invokeMethod(w.get(), "slot_com", Qt::DirectConnection, Q_ARG(QString, port)));
-    QCOMPARE(labelText(*w, "label_com"), shown);
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
+    QVERIFY(QMetaObject::invokeMethod(w, "slot_com", Qt::DirectConnection, Q_ARG(QString, port)));
+    QCOMPARE(fixture->labelText("label_com"), shown);
 }
 
 // Run inside the application's own loop: a quit outside it would stop every later loop.
 void TestWidget::stopQuitsTheApplication()
 {
-    const auto w = idleWindow();
+    const auto fixture = idleWindow();
+    Widget *const w = &fixture->window();
     QSignalSpy aboutToQuit(qApp, &QCoreApplication::aboutToQuit);
     QTimer guard;
     guard.setSingleShot(true);
     connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
     guard.start(5000);
-    QTimer::singleShot(0, w.get(), [&w] { QMetaObject::invokeMethod(w.get(), "slot_stop"); });
+    QTimer::singleShot(0, w, [w] { QMetaObject::invokeMethod(w, "slot_stop"); });
     QCOMPARE(QCoreApplication::exec(), 0);
     guard.stop();
     QCOMPARE(aboutToQuit.count(), 1);
@@ -559,13 +546,13 @@ void TestWidget::startStreaming()
         return;
     head = std::make_unique<HeadSimulator>();
     QVERIFY(head->isOpen());
-    QStringList locations = QStringList{head->slavePath()} + absentLocations(workDir.path());
-    streamed = std::make_unique<Widget>(nullptr, [locations] { return locations; });
+    streamed = std::make_unique<SimulatedWindow>(QStringList{head->slavePath()}, AbsentPorts);
+    QVERIFY(streamed->isReady());
 
     // Frames must follow within the worker's one-second probe, whatever the label says.
-    QTRY_VERIFY(labelText(*streamed, "label_com") != QStringLiteral("Порт: COM ?"));
+    QTRY_VERIFY(streamed->labelText("label_com") != QStringLiteral("Порт: COM ?"));
     // The terminal's short name: its path without the device folder.
-    const QString shown = labelText(*streamed, "label_com");
+    const QString shown = streamed->labelText("label_com");
     QVERIFY2(shown.startsWith(QStringLiteral("порт: pts/")), qPrintable(shown));
     QCOMPARE(QStringLiteral("/dev/") + shown.mid(6), head->slavePath());
 }
@@ -573,7 +560,7 @@ void TestWidget::startStreaming()
 void TestWidget::writeAndWait(const QByteArray &frame, const QString &serial)
 {
     QVERIFY(head->write(frame));
-    QTRY_COMPARE(labelText(*streamed, "label_sn"), serial);
+    QTRY_COMPARE(streamed->labelText("label_sn"), serial);
 }
 
 void TestWidget::streamPortLabel()
@@ -582,8 +569,8 @@ void TestWidget::streamPortLabel()
     if (QTest::currentTestFailed())
         return;
     QVERIFY(!head->slavePath().isEmpty());
-    QCOMPARE(labelText(*streamed, "label_i1"), Placeholder);
-    QCOMPARE(labelText(*streamed, "label_sn"), QStringLiteral("?"));
+    QCOMPARE(streamed->labelText("label_i1"), Placeholder);
+    QCOMPARE(streamed->labelText("label_sn"), QStringLiteral("?"));
 }
 
 void TestWidget::streamFrames_data()
@@ -627,17 +614,17 @@ void TestWidget::streamFrames()
     if (QTest::currentTestFailed())
         return;
 
-    writeAndWait(HeadSimulator::frame(-1, true, "SETUP0"), QStringLiteral("SETUP0"));
+    writeAndWait(headFrame(-1, true, "SETUP0"), QStringLiteral("SETUP0"));
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(labelText(*streamed, "label_i1"), QStringLiteral("-0.1"));
-    QCOMPARE(labelText(*streamed, "label_i2"), QStringLiteral("-0.1"));
+    QCOMPARE(streamed->labelText("label_i1"), QStringLiteral("-0.1"));
+    QCOMPARE(streamed->labelText("label_i2"), QStringLiteral("-0.1"));
 
-    writeAndWait(HeadSimulator::frame(value, fixed, serial), QString::fromLatin1(serial));
+    writeAndWait(headFrame(value, fixed, serial), QString::fromLatin1(serial));
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(labelText(*streamed, "label_i1"), current);
-    QCOMPARE(labelText(*streamed, "label_i2"), shownFixed);
+    QCOMPARE(streamed->labelText("label_i1"), current);
+    QCOMPARE(streamed->labelText("label_i2"), shownFixed);
 }
 
 void TestWidget::screenshot()
@@ -645,15 +632,15 @@ void TestWidget::screenshot()
     startStreaming();
     if (QTest::currentTestFailed())
         return;
-    QVERIFY(head->write(HeadSimulator::frame(1234, true, "000123")));
-    QTRY_COMPARE(labelText(*streamed, "label_i2"), QStringLiteral("+123.4"));
-    QVERIFY(head->write(HeadSimulator::frame(1250, false, "000123")));
-    QTRY_COMPARE(labelText(*streamed, "label_i1"), QStringLiteral("+125.0"));
-    QCOMPARE(labelText(*streamed, "label_sn"), QStringLiteral("000123"));
+    QVERIFY(head->write(headFrame(1234, true, "000123")));
+    QTRY_COMPARE(streamed->labelText("label_i2"), QStringLiteral("+123.4"));
+    QVERIFY(head->write(headFrame(1250, false, "000123")));
+    QTRY_COMPARE(streamed->labelText("label_i1"), QStringLiteral("+125.0"));
+    QCOMPARE(streamed->labelText("label_sn"), QStringLiteral("000123"));
 
-    streamed->show();
-    QVERIFY(QTest::qWaitForWindowExposed(streamed.get()));
-    const QImage shot = streamed->grab().toImage();
+    streamed->window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&streamed->window()));
+    const QImage shot = streamed->window().grab().toImage();
     QVERIFY(!shot.isNull());
     QCOMPARE(shot.size(), QSize(400, 300));
     const QString path = QStringLiteral(HEADREADOUT_ARTEFACT_DIR "/tst_widget.png");

@@ -1,5 +1,6 @@
 #include "acquisition/workerserialport.h"
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -107,8 +108,7 @@ class Streamer
 public:
     explicit Streamer(HeadSimulator &head)
     {
-        QObject::connect(&timer, &QTimer::timeout,
-                         [&head] { head.write(HeadSimulator::frame(42), 0); });
+        QObject::connect(&timer, &QTimer::timeout, [&head] { head.write(headFrame(42), 0); });
         timer.start(20);
     }
     QTimer timer;
@@ -206,14 +206,14 @@ void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
     DrivenWorker run({head.slavePath(), spare.slavePath()});
     QTRY_VERIFY(head.slaveHeld());
 
-    QVERIFY(head.write(HeadSimulator::frame(1)));
+    QVERIFY(head.write(headFrame(1)));
     QTRY_COMPARE(run.lines.count(), 1);
     // Past the probe limit: a port that carried a marker is held longer.
     run.tick(30);
     QCOMPARE(run.com.count(), 1);
 
     // A marker restarts the count.
-    QVERIFY(head.write(HeadSimulator::frame(2)));
+    QVERIFY(head.write(headFrame(2)));
     QTRY_COMPARE(run.lines.count(), 2);
     run.tick(49);
     QCOMPARE(run.com.count(), 1);
@@ -275,7 +275,7 @@ void TestWorkerSerialPort::headFoundAfterAPortThatSpewsGarbage()
     QCOMPARE(run.lines.count(), 0);
 
     QTRY_VERIFY(head.slaveHeld());
-    QVERIFY(head.write(HeadSimulator::frame(-321, false, "NOISE1")));
+    QVERIFY(head.write(headFrame(-321, false, "NOISE1")));
     QTRY_COMPARE(run.lines.count(), 1);
     QCOMPARE(run.lines.at(0).at(0).toInt(), -321);
     QCOMPARE(run.lines.at(0).at(1).toString(), QStringLiteral("NOISE1"));
@@ -323,7 +323,7 @@ void TestWorkerSerialPort::silentHeadLosesPortAfterFiveSeconds()
     ThreadedWorker run(portsOf({head.slavePath(), spare.slavePath()}));
     QTRY_VERIFY(head.slaveHeld());
     for (int i = 0; i < 20; ++i) {
-        QVERIFY(head.write(HeadSimulator::frame(i)));
+        QVERIFY(head.write(headFrame(i)));
         QTest::qWait(30);
     }
     QTRY_COMPARE(run.lines, 20);
@@ -341,7 +341,7 @@ void TestWorkerSerialPort::unplugClosesPortWithoutSpinning()
     HeadSimulator head, spare;
     DrivenWorker run({head.slavePath(), spare.slavePath()});
     QTRY_VERIFY(head.slaveHeld());
-    QVERIFY(head.write(HeadSimulator::frame(7) + HeadSimulator::frame(8).left(9)));
+    QVERIFY(head.write(headFrame(7) + headFrame(8).left(9)));
     QTRY_COMPARE(run.lines.count(), 1);
 
     // Hung up in the middle of a frame.

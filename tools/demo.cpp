@@ -3,7 +3,8 @@
 
 #include "app/displayscaling.h"
 #include "app/widget.h"
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -25,7 +26,7 @@ void stream(HeadSimulator &head, const std::atomic_bool &running)
 {
     for (long n = 0; running; ++n) {
         const int value = int(std::lround(1500.0 * std::sin(double(n) * 2.0 * M_PI / 900.0)));
-        head.writePaced(HeadSimulator::frame(value, n % 50 == 0, "000123"));
+        head.writePaced(headFrame(value, n % 50 == 0, "000123"));
     }
 }
 

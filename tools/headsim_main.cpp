@@ -1,7 +1,8 @@
 // Plays a measuring head for a readout started by hand: prints the pseudo-terminal to
 // open, then streams a slowly moving reading until interrupted or --count frames.
 
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,11 +26,11 @@ void requestStop(int)
 QByteArray frameAt(long n, const QByteArray &serial)
 {
     if (n % 500 == 250)
-        return HeadSimulator::frame(2560, false, serial);
+        return headFrame(2560, false, serial);
     if (n % 500 == 499)
-        return HeadSimulator::frame(-2560, false, serial);
+        return headFrame(-2560, false, serial);
     const int value = int(std::lround(1800.0 * std::sin(double(n) * 2.0 * M_PI / 600.0)));
-    return HeadSimulator::frame(value, n % 40 == 39, serial);
+    return headFrame(value, n % 40 == 39, serial);
 }
 
 } // namespace

@@ -2,16 +2,14 @@
 // against cat on another, both streamed at line rate for the same 20 seconds. The heads
 // are head-sim processes, so that neither figure includes the streaming.
 
-#include "app/widget.h"
+#include "testsupport/processprobe.h"
+#include "testsupport/simulatedwindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
@@ -37,19 +35,13 @@ struct Cpu {
 
 // Of a process's own /proc figures only stat sums all its threads; schedstat is its first
 // thread's, which for cat is all of it. The readout's own sum comes from getrusage.
-Cpu cpuOf(const QString &pid)
+Cpu cpuOf(qint64 pid)
 {
     Cpu cpu;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (stat.open(QIODevice::ReadOnly)) {
-        // The command name may hold spaces; the fields that follow it do not.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            cpu.statSeconds = double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) /
-                              double(sysconf(_SC_CLK_TCK));
-    }
-    if (pid == QLatin1String("self")) {
+    const qint64 ticks = cpuTicks(pid);
+    if (ticks >= 0)
+        cpu.statSeconds = double(ticks) / double(sysconf(_SC_CLK_TCK));
+    if (pid == QCoreApplication::applicationPid()) {
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         cpu.preciseSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -71,7 +63,7 @@ Cpu operator-(const Cpu &after, const Cpu &before)
 // A head-sim process; answers the terminal it plays on, or an empty string.
 QString startHead(QProcess &head, const QString &serial)
 {
-    head.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/head-sim"));
+    head.setProgram(QStringLiteral(HEAD_SIM_PROGRAM));
     head.setArguments({QStringLiteral("--count"), QString::number(HeadFrames), serial});
     head.start();
     if (!head.waitForStarted(5000))
@@ -111,21 +103,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QTextStream err(stderr);
 
-    // The note step works in the current folder: give it one of its own, with the
-    // notes folder present so that it does its real work.
-    QTemporaryDir workDir;
-    if (!workDir.isValid() || !QDir::setCurrent(workDir.path()) ||
-        !QDir().mkdir(QStringLiteral("serial_number"))) {
-        err << "bench-cpu: no working folder\n";
-        return 1;
-    }
-
     QProcess readoutHead;
     QProcess catHead;
     const QString readoutPort = startHead(readoutHead, QStringLiteral("000123"));
     const QString catPort = startHead(catHead, QStringLiteral("000456"));
     if (readoutPort.isEmpty() || catPort.isEmpty()) {
-        err << "bench-cpu: head-sim did not start beside this bench\n";
+        err << "bench-cpu: head-sim did not start\n";
         return 1;
     }
 
@@ -136,22 +119,22 @@ int main(int argc, char *argv[])
         err << "bench-cpu: cat did not start\n";
         return 1;
     }
-    const QString catPid = QString::number(cat.processId());
+    const qint64 catPid = cat.processId();
 
-    // Locations after the head's never open; they keep the worker probing, so that
-    // closing the window does not wait out its give-up pause.
-    QStringList ports{readoutPort};
-    for (int i = 0; i < 100; ++i)
-        ports << workDir.filePath(QStringLiteral("absent-%1").arg(i));
-    auto window = std::make_unique<Widget>(nullptr, [ports] { return ports; });
-    window->show();
-    const auto *serial = window->findChild<QLabel *>(QStringLiteral("label_sn"));
-    if (!waitFor([serial] { return serial->text() == QLatin1String("000123"); }, 10000)) {
+    auto readout = std::make_unique<SimulatedWindow>(QStringList{readoutPort});
+    if (!readout->isReady()) {
+        err << "bench-cpu: no working folder\n";
+        return 1;
+    }
+    readout->window().show();
+    if (!waitFor([&readout] { return readout->labelText("label_sn") == QLatin1String("000123"); },
+                 10000)) {
         err << "bench-cpu: the readout shows no frame\n";
         return 1;
     }
 
-    const Cpu readoutBefore = cpuOf(QStringLiteral("self"));
+    const qint64 self = QCoreApplication::applicationPid();
+    const Cpu readoutBefore = cpuOf(self);
     const Cpu catBefore = cpuOf(catPid);
     QElapsedTimer wall;
     wall.start();
@@ -159,11 +142,11 @@ int main(int argc, char *argv[])
     QTimer::singleShot(MeasureMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     const double seconds = double(wall.elapsed()) / 1000;
-    const Cpu readout = cpuOf(QStringLiteral("self")) - readoutBefore;
+    const Cpu readoutUsed = cpuOf(self) - readoutBefore;
     const Cpu catUsed = cpuOf(catPid) - catBefore;
     const bool catLasted = cat.state() == QProcess::Running;
 
-    window.reset();
+    readout.reset();
     for (QProcess *process : {&readoutHead, &catHead, &cat}) {
         process->terminate();
         if (!process->waitForFinished(5000)) {
@@ -180,12 +163,12 @@ int main(int argc, char *argv[])
     out.setRealNumberNotation(QTextStream::FixedNotation);
     out.setRealNumberPrecision(1);
     out << "bench-cpu: " << seconds << " s of frames at line rate, CPU time used\n";
-    printLine(out, "readout", readout);
+    printLine(out, "readout", readoutUsed);
     printLine(out, "cat    ", catUsed);
     out.setRealNumberPrecision(2);
     out << "  ratio readout/cat: ";
     if (catUsed.preciseSeconds > 0)
-        out << readout.preciseSeconds / catUsed.preciseSeconds;
+        out << readoutUsed.preciseSeconds / catUsed.preciseSeconds;
     else
         out << "cat used no measurable time";
     out << '\n';

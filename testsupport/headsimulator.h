@@ -18,10 +18,6 @@ public:
     bool isOpen() const { return master >= 0; }
     QString slavePath() const { return slave; }
 
-    // The 16-byte frame of a reading in tenths of a micrometre. Readings beyond
-    // +-9999, and the sentinels +-2560, go out as the over- and under-range signs.
-    static QByteArray frame(int value, bool fixed = false, const QByteArray &serial = "ABC123");
-
     // Writes as fast as the terminal takes the bytes; false if they could not all go
     // out within timeoutMs (nobody reading, or hung up).
     bool write(const QByteArray &bytes, int timeoutMs = 5000);

@@ -3,9 +3,11 @@
 //    processes of this one), and their resident memory once shown;
 //  - time until a head on the third of three ports delivers its first reading.
 #include "acquisition/workerserialport.h"
+#include "app/displayscaling.h"
 #include "app/widget.h"
-#include "headsimulator.h"
-#include "residentmemory.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
+#include "testsupport/processprobe.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +45,8 @@ public:
 
 int runChild(int argc, char *argv[], bool readout)
 {
+    if (readout)
+        enableDisplayScaling();
     QApplication app(argc, argv);
     QTemporaryDir workDir;
     QDir::setCurrent(workDir.path());
@@ -90,8 +94,7 @@ double headOnThirdPortSeconds()
 {
     HeadSimulator first, second, head;
     QTimer stream;
-    QObject::connect(&stream, &QTimer::timeout,
-                     [&head] { head.write(HeadSimulator::frame(42), 0); });
+    QObject::connect(&stream, &QTimer::timeout, [&head] { head.write(headFrame(42), 0); });
     stream.start(20);
 
     QStringList ports{first.slavePath(), second.slavePath(), head.slavePath()};

@@ -1,10 +1,9 @@
-#include "headsimulator.h"
+#include "testsupport/headsimulator.h"
 
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -35,25 +34,6 @@ HeadSimulator::HeadSimulator()
 HeadSimulator::~HeadSimulator()
 {
     hangUp();
-}
-
-QByteArray HeadSimulator::frame(int value, bool fixed, const QByteArray &serial)
-{
-    QByteArray bytes("KV73");
-    int magnitude = std::abs(value);
-    if (value == 2560 || value > 9999) {
-        bytes.append('>');
-        magnitude = 0;
-    } else if (value == -2560 || value < -9999) {
-        bytes.append('<');
-        magnitude = 0;
-    } else {
-        bytes.append(value == 0 ? '=' : value < 0 ? '-' : '+');
-    }
-    bytes.append(QByteArray::number(magnitude).rightJustified(4, '0'));
-    bytes.append(fixed ? 'F' : ' ');
-    bytes.append(serial.leftJustified(6, ' ', true));
-    return bytes;
 }
 
 bool HeadSimulator::write(const QByteArray &bytes, int timeoutMs)

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints one table; each figure stands next to a reference
-# measured in the same run. Usage: tools/bench-table.sh BUILD_DIR
+# measured in the same run. Usage: bench/bench-table.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-"$build/tools/bench-decoder" >"$out/decoder" 2>/dev/null
-"$build/tools/bench-latency" >"$out/latency" 2>/dev/null
-"$build/tools/bench-cpu" >"$out/cpu" 2>/dev/null
-"$build/tools/bench-startup" >"$out/startup" 2>/dev/null
-"$build/tests/soak_frames" >"$out/soak" 2>/dev/null
+"$build/bench/bench-decoder" >"$out/decoder" 2>/dev/null
+"$build/bench/bench-latency" >"$out/latency" 2>/dev/null
+"$build/bench/bench-cpu" >"$out/cpu" 2>/dev/null
+"$build/bench/bench-startup" >"$out/startup" 2>/dev/null
+"$build/bench/bench-memory" >"$out/memory" 2>/dev/null
 
 # The first number that follows the given text in a benchmark's output.
 num() { grep -oP "$1\\K[0-9]+(\\.[0-9]+)?" "$2" | head -n1; }
@@ -28,9 +28,9 @@ bare_kib=$(num 'resident once shown: readout [0-9]+ KiB, bare QWidget ' "$out/st
 third=$(num 'after ' "$out/startup")
 dec_rate=$(num 's: ' "$out/decoder")
 dec_ratio=$(num 'bench-decoder: (?=[0-9]+x)' "$out/decoder")
-soak_frames=$(num '\) ' "$out/soak")
-soak_kib=$(num 'frames, ' "$out/soak")
-soak_ratio=$(awk -v a="$soak_kib" -v b="$bare_kib" 'BEGIN { printf "%.2f", a / b }')
+memory_frames=$(num 'bench-memory: ' "$out/memory")
+memory_kib=$(num 'KiB after [0-9]+, ' "$out/memory")
+memory_ratio=$(awk -v a="$memory_kib" -v b="$bare_kib" 'BEGIN { printf "%.2f", a / b }')
 third_ratio=$(awk -v a="$third" 'BEGIN { printf "%.2f", a / 2.0 }')
 
 echo "Benchmarks, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
@@ -42,4 +42,4 @@ echo "| frame to label latency p50 / p99 | ${p50} / ${p99} ms | one frame at lin
 echo "| start to window painted | ${start_readout} ms | bare QWidget program: ${start_bare} ms | ${start_ratio} |"
 echo "| head on the third port, first reading | ${third} s | two probes of 1 s each: 2.0 s | ${third_ratio} |"
 echo "| decoder throughput | ${dec_rate} bytes/s | line rate: 960 bytes/s | ${dec_ratio} |"
-echo "| resident memory after ${soak_frames} frames | ${soak_kib} KiB | bare QWidget program: ${bare_kib} KiB | ${soak_ratio} |"
+echo "| resident memory after ${memory_frames} frames | ${memory_kib} KiB | bare QWidget program: ${bare_kib} KiB | ${memory_ratio} |"

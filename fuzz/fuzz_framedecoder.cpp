@@ -1,6 +1,6 @@
 // libFuzzer target: arbitrary byte streams through FrameDecoder, one read per
 // notification, with the decoder's invariants checked after every read and every
-// result held against the plain restatement of the contract in tests/framedecodermodel.h.
+// result held against the plain restatement of the contract in testsupport/framedecodermodel.h.
 // Any violation aborts.
 //
 // The input's first byte picks how the rest is read:
@@ -14,7 +14,8 @@
 //     other     a read of that byte.
 
 #include "acquisition/framedecoder.h"
-#include "framedecodermodel.h"
+#include "testsupport/framedecodermodel.h"
+#include "testsupport/headframe.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -108,14 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case 0xFC: {
             static const char signs[] = {'+', '-', '=', '>', '<', ' '};
-            QByteArray frame("KV73");
-            frame.append(signs[next() % sizeof signs]);
+            const char sign = signs[next() % sizeof signs];
             const int high = next();
             const int digits = (high << 8 | next()) % 10000;
-            frame.append(QByteArray::number(digits).rightJustified(4, '0'));
-            frame.append(next() & 1 ? 'F' : ' ');
+            const char mode = next() & 1 ? 'F' : ' ';
+            QByteArray serial;
             for (int k = 0; k < 6; ++k)
-                frame.append(char(next('0')));
+                serial.append(char(next('0')));
+            const QByteArray frame =
+                headFrame(sign, QByteArray::number(digits).rightJustified(4, '0'), mode, serial);
             for (char byte : frame)
                 checker.feedByte(uint8_t(byte));
             break;

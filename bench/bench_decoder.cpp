@@ -5,6 +5,7 @@
 // usage: bench-decoder [frames]   (default 300000; stops early after 8 s of feeding)
 
 #include "acquisition/framedecoder.h"
+#include "testsupport/headframe.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -17,16 +18,6 @@ namespace
 
 constexpr double LineRateBytesPerSecond = 960.0;
 constexpr qint64 TimeBudgetMs = 8000;
-
-QByteArray frame(int value, bool fixed, int serial)
-{
-    QByteArray bytes("KV73");
-    bytes.append(value == 0 ? '=' : value < 0 ? '-' : '+');
-    bytes.append(QByteArray::number(std::abs(value)).rightJustified(4, '0'));
-    bytes.append(fixed ? 'F' : ' ');
-    bytes.append(QByteArray::number(serial % 1000000).rightJustified(6, '0'));
-    return bytes;
-}
 
 } // namespace
 
@@ -43,7 +34,8 @@ int main(int argc, char *argv[])
     qint64 expectedSum = 0;
     for (int i = 0; i < frames; ++i) {
         const int value = (i * 7919) % 19999 - 9999;
-        stream += frame(value, i % 3 == 0, i);
+        stream +=
+            headFrame(value, i % 3 == 0, QByteArray::number(i % 1000000).rightJustified(6, '0'));
         expectedSum += value;
     }
 

@@ -3,15 +3,14 @@
 // current-reading label shows its value.
 
 #include "acquisition/workerserialport.h"
-#include "app/widget.h"
 #include "display/valueformat.h"
-#include "headsimulator.h"
+#include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
+#include "testsupport/simulatedwindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -51,29 +50,19 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    // The note step works in the current folder: give it one of its own, with the
-    // notes folder present so that it does its real work.
-    QTemporaryDir workDir;
-    if (!workDir.isValid() || !QDir::setCurrent(workDir.path()) ||
-        !QDir().mkdir(QStringLiteral("serial_number"))) {
-        QTextStream(stderr) << "bench-latency: no working folder\n";
-        return 1;
-    }
-
     HeadSimulator head;
     if (!head.isOpen()) {
         QTextStream(stderr) << "bench-latency: no pseudo-terminal\n";
         return 1;
     }
-    // Locations after the simulator's never open; they keep the worker probing, so that
-    // closing the window does not wait out its give-up pause.
-    QStringList ports{head.slavePath()};
-    for (int i = 0; i < 100; ++i)
-        ports << workDir.filePath(QStringLiteral("absent-%1").arg(i));
-    Widget window(nullptr, [ports] { return ports; });
-    window.show();
-    const auto *current = window.findChild<QLabel *>(QStringLiteral("label_i1"));
-    const auto *portLabel = window.findChild<QLabel *>(QStringLiteral("label_com"));
+    SimulatedWindow readout({head.slavePath()});
+    if (!readout.isReady()) {
+        QTextStream(stderr) << "bench-latency: no working folder\n";
+        return 1;
+    }
+    readout.window().show();
+    const auto *current = readout.window().findChild<QLabel *>(QStringLiteral("label_i1"));
+    const auto *portLabel = readout.window().findChild<QLabel *>(QStringLiteral("label_com"));
 
     QElapsedTimer clock;
     clock.start();
@@ -89,7 +78,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < WarmUpFrames + Frames; ++i) {
         // Neighbouring frames differ, so each one changes the label.
         const int value = (i % 2 == 0 ? 1 : -1) * (1 + i % 2500);
-        if (!head.write(HeadSimulator::frame(value))) {
+        if (!head.write(headFrame(value))) {
             QTextStream(stderr) << "bench-latency: frame " << i << " not taken\n";
             return 1;
         }

@@ -72,23 +72,13 @@ private:
         };
         const int magnitude = digit(5) * 1000 + digit(6) * 100 + digit(7) * 10 + digit(8);
         step.hasFrame = true;
-        switch (raw[4]) {
-        case '=':
-            step.value = 0;
-            break;
-        case '-':
-            step.value = -magnitude;
-            break;
-        case '>':
-            step.value = 2560;
-            break;
-        case '<':
-            step.value = -2560;
-            break;
-        default:
-            step.value = magnitude;
-            break;
-        }
+        // The range signs stand for their sentinels whatever the digits; "=" is zero,
+        // "-" negative and any other byte positive.
+        const char sign = raw[4];
+        if (sign == '>' || sign == '<')
+            step.value = sign == '>' ? 2560 : -2560;
+        else
+            step.value = sign == '=' ? 0 : sign == '-' ? -magnitude : magnitude;
         step.fixed = raw[9] == 'F';
         for (int slot = 10; slot < 16; ++slot) {
             const auto code = static_cast<unsigned char>(raw[std::string::size_type(slot)]);

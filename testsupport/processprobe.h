@@ -1,0 +1,15 @@
+#ifndef PROCESSPROBE_H
+#define PROCESSPROBE_H
+
+#include <QtGlobal>
+
+// What /proc tells of a process, for the tests and benchmarks that watch one.
+
+// This process's resident memory in KiB, or -1 where it cannot be read.
+long residentKiB();
+
+// User plus system processor time of a process, all its threads together, in clock ticks
+// (sysconf(_SC_CLK_TCK) a second), or -1 where it cannot be read.
+qint64 cpuTicks(qint64 pid);
+
+#endif
