@@ -11,13 +11,10 @@
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
-#include <QThread>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -42,10 +39,7 @@ Cpu cpuOf(qint64 pid)
     if (ticks >= 0)
         cpu.statSeconds = double(ticks) / double(sysconf(_SC_CLK_TCK));
     if (pid == QCoreApplication::applicationPid()) {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        cpu.preciseSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                             double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        cpu.preciseSeconds = ownCpuSeconds();
         return cpu;
     }
     QFile sched(QStringLiteral("/proc/%1/schedstat").arg(pid));
@@ -72,19 +66,6 @@ QString startHead(QProcess &head, const QString &serial)
         if (!head.waitForReadyRead(5000))
             return QString();
     return QString::fromLocal8Bit(head.readLine()).trimmed();
-}
-
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 void printLine(QTextStream &out, const char *what, const Cpu &cpu)
@@ -127,8 +108,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     readout->window().show();
-    if (!waitFor([&readout] { return readout->labelText("label_sn") == QLatin1String("000123"); },
-                 10000)) {
+    if (!readout->waitForLabel("label_sn", QStringLiteral("000123"), 10000)) {
         err << "bench-cpu: the readout shows no frame\n";
         return 1;
     }

@@ -6,6 +6,7 @@
 
 #include "acquisition/framedecoder.h"
 #include "testsupport/headframe.h"
+#include "testsupport/headsimulator.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -16,7 +17,6 @@
 namespace
 {
 
-constexpr double LineRateBytesPerSecond = 960.0;
 constexpr qint64 TimeBudgetMs = 8000;
 
 } // namespace
@@ -76,6 +76,7 @@ int main(int argc, char *argv[])
                 static_cast<long long>(fed), static_cast<long long>(decoded), seconds, rate,
                 double(ns) / double(fed));
     std::printf("bench-decoder: %.0fx the line rate of %.0f bytes/s\n",
-                rate / LineRateBytesPerSecond, LineRateBytesPerSecond);
+                rate / HeadSimulator::LineRateBytesPerSecond,
+                double(HeadSimulator::LineRateBytesPerSecond));
     return 0;
 }

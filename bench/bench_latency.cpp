@@ -2,7 +2,6 @@
 // the simulator's terminal, and the clock runs from the write of its last byte until the
 // current-reading label shows its value.
 
-#include "acquisition/workerserialport.h"
 #include "display/valueformat.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
@@ -62,16 +61,13 @@ int main(int argc, char *argv[])
     }
     readout.window().show();
     const auto *current = readout.window().findChild<QLabel *>(QStringLiteral("label_i1"));
-    const auto *portLabel = readout.window().findChild<QLabel *>(QStringLiteral("label_com"));
-
-    QElapsedTimer clock;
-    clock.start();
-    if (!waitForText(*portLabel,
-                     QStringLiteral("порт: ") + WorkerSerialPort::portLabel(head.slavePath()),
-                     5'000'000'000, clock)) {
+    if (!readout.waitForPort(head.slavePath())) {
         QTextStream(stderr) << "bench-latency: the readout never opened the terminal\n";
         return 1;
     }
+
+    QElapsedTimer clock;
+    clock.start();
 
     std::vector<qint64> latencies;
     latencies.reserve(Frames);

@@ -3,14 +3,11 @@
 //
 // usage: bench-memory [frames]   (default 1000000)
 
-#include "acquisition/workerserialport.h"
 #include "testsupport/frameflood.h"
 #include "testsupport/headsimulator.h"
 #include "testsupport/simulatedwindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,17 +29,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench-memory: no pseudo-terminal or working folder\n");
         return 1;
     }
-    QElapsedTimer clock;
-    clock.start();
-    const QString shownPort =
-        QStringLiteral("порт: ") + WorkerSerialPort::portLabel(head.slavePath());
-    while (readout.labelText("label_com") != shownPort) {
-        if (clock.elapsed() > 5000) {
-            std::fprintf(stderr, "bench-memory: the readout never opened the terminal\n");
-            return 1;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
+    if (!readout.waitForPort(head.slavePath())) {
+        std::fprintf(stderr, "bench-memory: the readout never opened the terminal\n");
+        return 1;
     }
 
     const FloodResult flood = floodFrames(head, readout.window(), frames, 20LL * 60 * 1000);

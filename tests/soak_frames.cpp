@@ -1,6 +1,5 @@
 // One million frames, as fast as the pseudo-terminal takes them, through the real
 // worker thread and window: none may be lost, and memory must not creep.
-#include "acquisition/workerserialport.h"
 #include "display/valueformat.h"
 #include "testsupport/frameflood.h"
 #include "testsupport/headsimulator.h"
@@ -26,8 +25,7 @@ void SoakFrames::millionFramesAllShownWithoutGrowth()
     HeadSimulator head;
     SimulatedWindow readout({head.slavePath()});
     QVERIFY(readout.isReady());
-    QTRY_VERIFY(readout.labelText("label_com") ==
-                QStringLiteral("порт: ") + WorkerSerialPort::portLabel(head.slavePath()));
+    QVERIFY(readout.waitForPort(head.slavePath()));
 
     const FloodResult flood = floodFrames(head, readout.window(), frames, 20LL * 60 * 1000);
     qInfo("%ld frames shown in %.1f s (%.0f frames/s); resident %ld KiB after %ld frames, "

@@ -1,6 +1,7 @@
 #include "acquisition/workerserialport.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
+#include "testsupport/processprobe.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -10,8 +11,6 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
-
-#include <sys/resource.h>
 
 namespace
 {
@@ -47,14 +46,6 @@ public:
     QSignalSpy lines;
     QTimer *watchdog = nullptr;
 };
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 QMutex warningsLock;
 QStringList crossThreadWarnings;
@@ -346,9 +337,9 @@ void TestWorkerSerialPort::unplugClosesPortWithoutSpinning()
 
     // Hung up in the middle of a frame.
     head.hangUp();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = ownCpuSeconds();
     QTest::qWait(1000);
-    const double cpuUsed = cpuSeconds() - cpuBefore;
+    const double cpuUsed = ownCpuSeconds() - cpuBefore;
     QVERIFY2(cpuUsed < 0.3, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpuUsed)));
 
     // The search goes on as for a head that fell silent.

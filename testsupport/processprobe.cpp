@@ -8,6 +8,8 @@
 #include <fstream>
 #include <string>
 
+#include <sys/resource.h>
+
 long residentKiB()
 {
     std::ifstream status("/proc/self/status");
@@ -33,4 +35,12 @@ qint64 cpuTicks(qint64 pid)
     const QByteArray line = stat.readAll();
     const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
     return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : -1;
+}
+
+double ownCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }

@@ -12,4 +12,7 @@ long residentKiB();
 // (sysconf(_SC_CLK_TCK) a second), or -1 where it cannot be read.
 qint64 cpuTicks(qint64 pid);
 
+// This process's user plus system processor time in seconds, to the microsecond.
+double ownCpuSeconds();
+
 #endif

@@ -1,7 +1,12 @@
 #include "testsupport/simulatedwindow.h"
 
+#include "acquisition/workerserialport.h"
+
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QThread>
 
 SimulatedWindow::SimulatedWindow(const QStringList &terminals, int absentPorts)
     : previousDir(QDir::currentPath())
@@ -25,4 +30,23 @@ QString SimulatedWindow::labelText(const char *name) const
 {
     const auto *label = widget ? widget->findChild<QLabel *>(QLatin1String(name)) : nullptr;
     return label ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+bool SimulatedWindow::waitForLabel(const char *name, const QString &text, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (labelText(name) != text) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+bool SimulatedWindow::waitForPort(const QString &terminal, int timeoutMs)
+{
+    return waitForLabel(
+        "label_com", QStringLiteral("порт: ") + WorkerSerialPort::portLabel(terminal), timeoutMs);
 }

@@ -28,6 +28,10 @@ public:
     QString folder() const { return workDir.path(); }
     // The text of the form's label of that name.
     QString labelText(const char *name) const;
+    // Runs the event loop until that label shows text; false if it did not in time.
+    bool waitForLabel(const char *name, const QString &text, int timeoutMs);
+    // ... until the window shows the terminal as the port it opened.
+    bool waitForPort(const QString &terminal, int timeoutMs = 5000);
 
 private:
     QTemporaryDir workDir;
