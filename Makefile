@@ -1,10 +1,12 @@
 # Set-up, build and run on Debian 12: every target installs what is missing first.
 BUILD ?= build
+# Where the build puts every program (CMAKE_RUNTIME_OUTPUT_DIRECTORY).
+BIN = $(BUILD)/bin
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xvfb xauth \
-  x11-xserver-utils
+  x11-xserver-utils x11-utils
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # At 96 dpi, where the window is drawn unscaled.
 XVFB := xvfb-run -a -s "-screen 0 400x300x24 -dpi 96"
@@ -32,16 +34,13 @@ build: deps
 	cmake --build $(BUILD) -j$(JOBS)
 
 # With no display the window comes up on a virtual X server, and a screenshot of it is
-# saved a few seconds after start.
+# saved once it shows.
 run: build
 	@if [ -n "$$DISPLAY" ]; then \
-	  exec $(BUILD)/head-readout; \
+	  exec $(BIN)/head-readout; \
 	else \
 	  echo "No display: starting head-readout under Xvfb."; \
-	  $(XVFB) sh -c '$(BUILD)/head-readout & pid=$$!; sleep 3; \
-	    $(BUILD)/tools/screen-grab $(BUILD)/head-readout.png && \
-	    echo "Screenshot of the window saved to $(BUILD)/head-readout.png"; \
-	    wait $$pid'; \
+	  tools/run-headless.sh $(BIN) head-readout $(BUILD)/head-readout.png; \
 	fi
 
 test: build
@@ -69,10 +68,10 @@ check: build
 
 demo: build
 	@if [ -n "$$DISPLAY" ]; then \
-	  exec $(BUILD)/tools/head-readout-demo; \
+	  exec $(BIN)/head-readout-demo; \
 	else \
 	  echo "No display: starting the demo under Xvfb."; \
-	  $(XVFB) $(BUILD)/tools/head-readout-demo --screenshot $(BUILD)/head-readout-demo.png; \
+	  $(XVFB) $(BIN)/head-readout-demo --screenshot $(BUILD)/head-readout-demo.png; \
 	fi
 
 fuzz: deps
@@ -81,7 +80,7 @@ fuzz: deps
 	  -DCMAKE_CXX_COMPILER=clang++-14 -DHEADREADOUT_FUZZ=ON
 	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder
 	mkdir -p $(BUILD)-fuzz/corpus
-	$(BUILD)-fuzz/fuzz/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	$(BUILD)-fuzz/bin/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	  $(BUILD)-fuzz/corpus
 
 bench: build
@@ -124,7 +123,7 @@ package: build
 	appstreamcli validate --no-net $(PACKAGE_ROOT)/usr/share/metainfo/*.metainfo.xml
 	desktop-file-validate $(PACKAGE_ROOT)/usr/share/applications/head-readout.desktop
 	HEAD_READOUT_BINARY=$(PACKAGE_ROOT)/usr/bin/head-readout HEAD_READOUT_ROOT=$(PACKAGE_ROOT) \
-	  $(BUILD)/tests/tst_process
+	  $(BIN)/tst_process
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package

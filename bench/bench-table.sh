@@ -7,11 +7,11 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-"$build/bench/bench-decoder" >"$out/decoder" 2>/dev/null
-"$build/bench/bench-latency" >"$out/latency" 2>/dev/null
-"$build/bench/bench-cpu" >"$out/cpu" 2>/dev/null
-"$build/bench/bench-startup" >"$out/startup" 2>/dev/null
-"$build/bench/bench-memory" >"$out/memory" 2>/dev/null
+"$build/bin/bench-decoder" >"$out/decoder" 2>/dev/null
+"$build/bin/bench-latency" >"$out/latency" 2>/dev/null
+"$build/bin/bench-cpu" >"$out/cpu" 2>/dev/null
+"$build/bin/bench-startup" >"$out/startup" 2>/dev/null
+"$build/bin/bench-memory" >"$out/memory" 2>/dev/null
 
 # The first number that follows the given text in a benchmark's output.
 num() { grep -oP "$1\\K[0-9]+(\\.[0-9]+)?" "$2" | head -n1; }
