@@ -80,7 +80,9 @@ void NoteFileSync::saveIfChanged(NoteFile &file, const QString &editText)
             return;
         cutNoteShown.reset();
     }
+    // Both sides as one line: a file whose last line holds a stray line break gave the
+    // field blanks in its place, and is not rewritten for that alone.
     const QString line = NoteFile::oneLine(editText);
-    if (file.note() != line)
+    if (NoteFile::oneLine(file.note()) != line)
         file.replace(line);
 }

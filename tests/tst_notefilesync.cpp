@@ -288,11 +288,9 @@ void TestNoteFileSync::firstSyncLoadsLastLine_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("note");
-    // The file once the field's unchanged note has been compared with it.
-    QTest::addColumn<QByteArray>("settled");
 
     const auto kept = [](const char *name, const QByteArray &content, const QString &note) {
-        QTest::newRow(name) << content << note << content;
+        QTest::newRow(name) << content << note;
     };
     kept("one line", "abc\n", "abc");
     kept("several lines", "first\nsecond\nbench 4\n", "bench 4");
@@ -307,39 +305,34 @@ void TestNoteFileSync::firstSyncLoadsLastLine_data()
     kept("exactly the size bound", QByteArray(int(NoteFile::MaxSize) - 8, 'x') + "\nbench 4",
          "bench 4");
 
-    // Not one line as this program writes it: the line breaks left in the last line become
-    // blanks in the field, and the file takes that form once, then stays.
-    QTest::newRow("cr cr lf") << QByteArray("abc\r\r\n") << "abc " << QByteArray("abc \n");
-    QTest::newRow("lone cr") << QByteArray("a\rb\n") << "a b" << QByteArray("a b\n");
-    QTest::newRow("line separator") << QByteArray("a\u2028b\n") << "a b" << QByteArray("a b\n");
-    QTest::newRow("paragraph separator") << QByteArray("a\u2029b") << "a b" << QByteArray("a b\n");
+    // Line breaks left in the last line reach the field as blanks; the file is not
+    // rewritten for that alone, only once the field's text is edited.
+    kept("cr cr lf", "abc\r\r\n", "abc ");
+    kept("cr inside", "a\rb\n", "a b");
+    kept("line separator", "a\u2028b\n", "a b");
+    kept("paragraph separator, no final line end", "a\u2029b", "a b");
 }
 
-// The loaded note replaces whatever was typed before and the load leaves the file byte for
-// byte as it was. At most one rewrite follows, where the file held no single line.
+// The loaded note replaces whatever was typed before, and neither the load nor the
+// synchronisations after it change the file while the field's text stays as loaded.
 void TestNoteFileSync::firstSyncLoadsLastLine()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, note);
-    QFETCH(QByteArray, settled);
 
     makeNoteFolder();
     QVERIFY(writeBytes(NotePath, content));
+    const ino_t inode = inodeOf(NotePath);
     NoteFileSync notes;
     QCOMPARE(notes.sync(Serial, QStringLiteral("typed before")), Note(note));
     QCOMPARE(readBytes(NotePath), content);
 
-    QVERIFY(quietCalls(notes, 5, Serial, note));
-    QVERIFY(!notes.sync(Serial, note));
-    QCOMPARE(readBytes(NotePath), settled);
-
-    const ino_t inode = inodeOf(NotePath);
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 3; ++round) {
         QVERIFY(quietCalls(notes, 5, Serial, note));
         QVERIFY(!notes.sync(Serial, note));
     }
     QCOMPARE(inodeOf(NotePath), inode);
-    QCOMPARE(readBytes(NotePath), settled);
+    QCOMPARE(readBytes(NotePath), content);
     QCOMPARE(folderEntries(), QStringList{QStringLiteral("ABC123.txt")});
 }
 

@@ -3,7 +3,9 @@
 #include "testsupport/headsimulator.h"
 #include "testsupport/processprobe.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMutex>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -11,6 +13,8 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+
+#include <fcntl.h>
 
 namespace
 {
@@ -29,6 +33,13 @@ public:
         : worker(nullptr, portsOf(ports)), com(&worker, &WorkerSerialPort::signal_com),
           lines(&worker, &WorkerSerialPort::signal_newLine)
     {
+        QObject::connect(&worker, &WorkerSerialPort::signal_newFixed, [this](int value) {
+            readings.append(QStringLiteral("fixed %1").arg(value));
+        });
+        QObject::connect(&worker, &WorkerSerialPort::signal_newLine,
+                         [this](int value, const QString &serial) {
+                             readings.append(QStringLiteral("line %1 %2").arg(value).arg(serial));
+                         });
         worker.process();
         watchdog = worker.findChild<QTimer *>();
         if (watchdog)
@@ -44,8 +55,28 @@ public:
     WorkerSerialPort worker;
     QSignalSpy com;
     QSignalSpy lines;
+    QStringList readings; // both reading signals, in the order they came
     QTimer *watchdog = nullptr;
 };
+
+// The access modes (O_RDONLY, O_WRONLY, O_RDWR) of this process's descriptors open on path.
+QList<int> accessModesOn(const QString &path)
+{
+    QList<int> modes;
+    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files);
+    for (const QString &fd : descriptors) {
+        if (QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + fd) != path)
+            continue;
+        QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n')) {
+            if (line.startsWith("flags:"))
+                modes.append(int(line.mid(6).trimmed().toUInt(nullptr, 8)) & O_ACCMODE);
+        }
+    }
+    return modes;
+}
 
 QMutex warningsLock;
 QStringList crossThreadWarnings;
@@ -119,6 +150,7 @@ private slots:
     void portLabel();
 
     void probeLimitIsTenTicks();
+    void heldFrameReportsFixedBeforeLine();
     void silenceLimitIsFiftyTicksAfterLastMarker();
     void unopenableLocationGivenUpLikeSilentPort();
     void vanishedPortsEndTheWorkerButStillReport();
@@ -181,6 +213,8 @@ void TestWorkerSerialPort::probeLimitIsTenTicks()
     QVERIFY2(firstLabel.startsWith(QLatin1String("pts/")), qPrintable(firstLabel));
     QCOMPARE(QStringLiteral("/dev/") + firstLabel, first.slavePath());
     QTRY_VERIFY(first.slaveHeld());
+    // Nothing is ever sent to the head: the port is open for reading only.
+    QCOMPARE(accessModesOn(first.slavePath()), QList<int>{O_RDONLY});
 
     run.tick(9);
     QCOMPARE(run.com.count(), 1);
@@ -189,6 +223,18 @@ void TestWorkerSerialPort::probeLimitIsTenTicks()
     QCOMPARE(run.com.at(1).at(0).toString(), WorkerSerialPort::portLabel(second.slavePath()));
     QTRY_VERIFY(!first.slaveHeld());
     QTRY_VERIFY(second.slaveHeld());
+}
+
+void TestWorkerSerialPort::heldFrameReportsFixedBeforeLine()
+{
+    HeadSimulator head;
+    DrivenWorker run({head.slavePath()});
+    QTRY_VERIFY(head.slaveHeld());
+    QVERIFY(head.write(headFrame(-456, true, "ABC123") + headFrame(7, false, "ABC123")));
+    QTRY_COMPARE(run.readings.size(), 3);
+    QCOMPARE(run.readings, QStringList({QStringLiteral("fixed -456"),
+                                        QStringLiteral("line -456 ABC123"),
+                                        QStringLiteral("line 7 ABC123")}));
 }
 
 void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
