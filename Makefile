@@ -51,6 +51,12 @@ test: build
 # ThreadSanitizer, and the million-frame soak.
 SANITIZERS := $(CURDIR)/tests/sanitizers
 CROSS_THREAD := tst_startup|tst_workerserialport|tst_widget|tst_noteendtoend
+# Debian's Qt is not built for ThreadSanitizer: it hands queued calls and their copied
+# arguments from thread to thread under futex locks the sanitizer cannot see, then copies
+# and frees them in its own code. So the memory functions Qt itself calls are not
+# checked; every access of this project's code still is, on both sides of a race, and no
+# report is suppressed.
+TSAN_FLAGS := ignore_noninstrumented_modules=1 halt_on_error=1
 check: build
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
@@ -61,8 +67,7 @@ check: build
 	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
 	cmake --build $(BUILD)-tsan -j$(JOBS)
-	cd $(BUILD)-tsan && QT_QPA_PLATFORM=offscreen \
-	  TSAN_OPTIONS="suppressions=$(SANITIZERS)/tsan.supp halt_on_error=1" \
+	cd $(BUILD)-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="$(TSAN_FLAGS)" \
 	  ctest --output-on-failure -R '$(CROSS_THREAD)'
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -L soak
 
