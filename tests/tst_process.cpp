@@ -1,8 +1,9 @@
 // The shipped program as a whole process. It enumerates the machine's own serial
-// ports, so every run happens in a private mount namespace where those ports are
-// hidden or replaced by a pseudo-terminal: the real ones are never opened.
+// ports, so every run happens in a private mount namespace where the system lists only
+// the test's pseudo-terminals, or no port: the real ones are never opened.
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
+#include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
 
 #include <QDir>
@@ -21,88 +22,22 @@
 namespace
 {
 
-const QString ReplacedPort = QStringLiteral("/dev/ttyS0");
-
-const char *const NoReplaceablePort =
-    "this machine has no enumerated serial port to stand a pseudo-terminal in for";
-
-bool hasReplaceablePort()
-{
-    return QFileInfo::exists(QStringLiteral("/sys/class/tty/ttyS0")) &&
-           QFileInfo::exists(ReplacedPort);
-}
-
-QStringList unshareArguments()
-{
-    return geteuid() == 0 ? QStringList{QStringLiteral("-m")} : QStringList{QStringLiteral("-Urm")};
-}
-
 QStringList machineLockFiles()
 {
     return QDir(QStringLiteral("/run/lock"))
         .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
 }
 
-// Inside the namespace the system lists exactly the ports named in $PORTS, each bound
-// to the device in $DEVICES at the same position; with none, it lists no port at all.
-// Its own /run/lock takes the lock file of a port the program holds when it is killed,
-// which would otherwise stay on the machine.
-const char *const NamespaceScript = R"(
-set -e
-mount -t tmpfs none /sys/class/tty
-mount -t tmpfs none /run/lock
-for port in $PORTS; do
-  ln -s "$port" /sys/class/tty/
-done
-set -- $DEVICES
-for port in $NODES; do
-  mount --bind "$1" "$port"
-  shift
-done
-exec "$BINARY"
-)";
-
-class NamespacedRun
+// The window as it ships, on the given ports.
+class WindowRun : public NamespacedRun
 {
 public:
-    NamespacedRun(const QStringList &devices, const QString &workingDir,
-                  const QString &program = qEnvironmentVariable("HEAD_READOUT_BINARY"),
-                  QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+    WindowRun(const QStringList &ports, const QString &workingDir,
+              const QString &program = qEnvironmentVariable("HEAD_READOUT_BINARY"),
+              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+        : NamespacedRun(program, {}, ports, workingDir, env)
     {
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("BINARY"), QFileInfo(program).absoluteFilePath());
-        env.insert(QStringLiteral("DEVICES"), devices.join(' '));
-        if (!devices.isEmpty()) {
-            env.insert(QStringLiteral("PORTS"),
-                       QFileInfo(QStringLiteral("/sys/class/tty/ttyS0")).canonicalFilePath());
-            env.insert(QStringLiteral("NODES"), ReplacedPort);
-        }
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(workingDir);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        clock.start();
-        process.start(QStringLiteral("unshare"),
-                      unshareArguments() + QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                                                       QString::fromLatin1(NamespaceScript)});
     }
-    ~NamespacedRun()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-
-    // Milliseconds from start to exit, or -1 if it did not end within the limit.
-    qint64 waitForExit(int limitMs)
-    {
-        if (!process.waitForFinished(limitMs))
-            return -1;
-        return clock.elapsed();
-    }
-
-    QProcess process;
-    QElapsedTimer clock;
 };
 
 QByteArray readFile(const QString &path)
@@ -173,14 +108,7 @@ void TestProcess::initTestCase()
 {
     lockFilesAtStart = machineLockFiles();
     QVERIFY(QFileInfo::exists(qEnvironmentVariable("HEAD_READOUT_BINARY")));
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"),
-                unshareArguments() +
-                    QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
-                                QStringLiteral("mount -t tmpfs none /sys/class/tty && "
-                                               "mount -t tmpfs none /run/lock")});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
-        probe.exitCode() != 0)
+    if (!NamespacedRun::permitted())
         QSKIP("private mount namespaces are not permitted here, so the real program cannot be "
               "run without touching the machine's own serial ports and lock files");
 }
@@ -198,7 +126,7 @@ void TestProcess::cleanupTestCase()
 void TestProcess::noPortExitsAfterFiveSeconds()
 {
     QTemporaryDir dir;
-    NamespacedRun run({}, dir.path());
+    WindowRun run({}, dir.path());
     const qint64 exitedAt = run.waitForExit(15000);
     qInfo("no port: exited after %lld ms", exitedAt);
     QVERIFY(exitedAt >= 0);
@@ -209,11 +137,9 @@ void TestProcess::noPortExitsAfterFiveSeconds()
 
 void TestProcess::silentPortExitsAfterSixSeconds()
 {
-    if (!hasReplaceablePort())
-        QSKIP(NoReplaceablePort);
     HeadSimulator silent;
     QTemporaryDir dir;
-    NamespacedRun run({silent.slavePath()}, dir.path());
+    WindowRun run({silent.slavePath()}, dir.path());
     QTRY_VERIFY_WITH_TIMEOUT(silent.slaveHeld(), 5000);
     const qint64 exitedAt = run.waitForExit(15000);
     qInfo("one silent port: exited after %lld ms", exitedAt);
@@ -225,13 +151,11 @@ void TestProcess::silentPortExitsAfterSixSeconds()
 
 void TestProcess::headReadAndNoteKeptUntilUnplugged()
 {
-    if (!hasReplaceablePort())
-        QSKIP(NoReplaceablePort);
     HeadSimulator head;
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("serial_number")));
     const QString note = dir.filePath(QStringLiteral("serial_number/HD0042.txt"));
-    NamespacedRun run({head.slavePath()}, dir.path());
+    WindowRun run({head.slavePath()}, dir.path());
     QTRY_VERIFY_WITH_TIMEOUT(head.slaveHeld(), 5000);
 
     // Garbage first, then frames: the head is found and its note file is created.
@@ -270,8 +194,6 @@ void TestProcess::headReadAndNoteKeptUntilUnplugged()
 
 void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
 {
-    if (!hasReplaceablePort())
-        QSKIP(NoReplaceablePort);
     const QByteArray own("bench 7\n");
     const QByteArray other("put there by another program\n");
     int rewritesSeen = 0;
@@ -281,7 +203,7 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("serial_number")));
         const QString note = dir.filePath(QStringLiteral("serial_number/HD0042.txt"));
         QVERIFY(replaceFile(note, own));
-        NamespacedRun run({head.slavePath()}, dir.path());
+        WindowRun run({head.slavePath()}, dir.path());
         QTRY_VERIFY_WITH_TIMEOUT(head.slaveHeld(), 5000);
 
         // Once its note is loaded, every synchronisation finds the file changed behind
@@ -312,8 +234,6 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
 // started from.
 void TestProcess::desktopEntryKeepsNotesInUserDataFolder()
 {
-    if (!hasReplaceablePort())
-        QSKIP(NoReplaceablePort);
     const QString root = qEnvironmentVariable("HEAD_READOUT_ROOT");
     QVERIFY2(QFileInfo(root).isDir(), "HEAD_READOUT_ROOT names no installed tree");
     const QStringList entries = installedDesktopEntries(root);
@@ -328,7 +248,7 @@ void TestProcess::desktopEntryKeepsNotesInUserDataFolder()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
     env.remove(QStringLiteral("XDG_DATA_HOME"));
-    NamespacedRun run({head.slavePath()}, startedIn.path(), root + command, env);
+    WindowRun run({head.slavePath()}, startedIn.path(), root + command, env);
     QTRY_VERIFY_WITH_TIMEOUT(head.slaveHeld(), 5000);
 
     const QString note =

@@ -232,9 +232,9 @@ void TestWorkerSerialPort::heldFrameReportsFixedBeforeLine()
     QTRY_VERIFY(head.slaveHeld());
     QVERIFY(head.write(headFrame(-456, true, "ABC123") + headFrame(7, false, "ABC123")));
     QTRY_COMPARE(run.readings.size(), 3);
-    QCOMPARE(run.readings, QStringList({QStringLiteral("fixed -456"),
-                                        QStringLiteral("line -456 ABC123"),
-                                        QStringLiteral("line 7 ABC123")}));
+    QCOMPARE(run.readings,
+             QStringList({QStringLiteral("fixed -456"), QStringLiteral("line -456 ABC123"),
+                          QStringLiteral("line 7 ABC123")}));
 }
 
 void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
