@@ -10,7 +10,8 @@
 // system lists exactly the given pseudo-terminals as its serial ports (or none at all),
 // the machine's own ports are replaced by /dev/null, and port lock files go to a private
 // /run/lock: the machine's ports, often its console, are never opened, and a killed run
-// leaves no lock file behind.
+// leaves no lock file behind. With RUN_AS_UID in env, the program runs as that user and
+// group, without supplementary groups.
 class NamespacedRun
 {
 public:
@@ -24,7 +25,8 @@ public:
     // Whether such namespaces may be made here; where they may not, there is no run.
     static bool permitted();
 
-    // Milliseconds from start to exit, or -1 if it did not end within the limit.
+    // Milliseconds from start to exit, or -1 if it did not end within the limit. Events are
+    // processed while it waits.
     qint64 waitForExit(int limitMs);
 
     QProcess process;

@@ -1,0 +1,170 @@
+#include "recorder/csvoutput.h"
+
+#include "recorder/csvrecord.h"
+
+#include <QFile>
+
+#include <utility>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+QString reason(int code)
+{
+    return qt_error_string(code);
+}
+
+} // namespace
+
+std::unique_ptr<CsvOutput> CsvOutput::openFile(const QString &path, QString &error)
+{
+    // Read as well, to check what an existing file holds. O_NONBLOCK only for the open: a
+    // FIFO with no reader fails at once instead of hanging.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        error = QStringLiteral("cannot open %1: %2").arg(path, reason(errno));
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<CsvOutput> output(new CsvOutput(fd, path, true));
+    if (!output->prepare(true, error))
+        return nullptr;
+    return output;
+}
+
+std::unique_ptr<CsvOutput> CsvOutput::standardOutput(QString &error)
+{
+    std::unique_ptr<CsvOutput> output(
+        new CsvOutput(STDOUT_FILENO, QStringLiteral("standard output"), false));
+    if (!output->prepare(false, error))
+        return nullptr;
+    return output;
+}
+
+CsvOutput::CsvOutput(int fd, QString name, bool owned) : fd(fd), name(std::move(name)), owned(owned)
+{
+}
+
+CsvOutput::~CsvOutput()
+{
+    if (owned)
+        ::close(fd);
+}
+
+bool CsvOutput::prepare(bool checkTable, QString &error)
+{
+    struct stat seen = {};
+    if (::fstat(fd, &seen) != 0) {
+        error = QStringLiteral("cannot use %1: %2").arg(name, reason(errno));
+        return false;
+    }
+    regular = S_ISREG(seen.st_mode);
+    if (regular) {
+        // A second recorder on the same file would cut the first one's records when it
+        // cuts back a failed one of its own.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = errno == EWOULDBLOCK
+                        ? QStringLiteral("%1 is being recorded to by another run").arg(name)
+                        : QStringLiteral("cannot lock %1: %2").arg(name, reason(errno));
+            return false;
+        }
+        if (seen.st_size > 0) {
+            if (!checkTable)
+                return true;
+            const QByteArray header = csvHeader();
+            QByteArray start(header.size(), '\0');
+            if (::pread(fd, start.data(), size_t(start.size()), 0) != start.size() ||
+                start != header) {
+                error = QStringLiteral("%1 does not start with the header %2; not appending to it")
+                            .arg(name, QString::fromLatin1(header.trimmed()));
+                return false;
+            }
+            return cutTornLine(seen.st_size, error);
+        }
+    }
+    // A reader gone already leaves the error empty: nothing to report.
+    if (append(csvHeader()) != Outcome::Written) {
+        error = failure;
+        return false;
+    }
+    return true;
+}
+
+// A table that does not end in a line end was cut short by something else (a power cut
+// on a file system that keeps no order): its torn last record is no reading.
+bool CsvOutput::cutTornLine(off_t size, QString &error)
+{
+    constexpr off_t Chunk = 65536;
+    off_t end = size;
+    QByteArray tail;
+    while (end > 0) {
+        const off_t from = end > Chunk ? end - Chunk : 0;
+        tail.resize(int(end - from));
+        if (::pread(fd, tail.data(), size_t(tail.size()), from) != tail.size()) {
+            error = QStringLiteral("cannot read %1: %2").arg(name, reason(errno));
+            return false;
+        }
+        const int lineEnd = tail.lastIndexOf('\n');
+        if (lineEnd >= 0) {
+            const off_t whole = from + lineEnd + 1;
+            if (whole == size)
+                return true;
+            if (::ftruncate(fd, whole) != 0) {
+                error = QStringLiteral("cannot cut the incomplete last line of %1: %2")
+                            .arg(name, reason(errno));
+                return false;
+            }
+            preparation = QStringLiteral("%1 ended in an incomplete line of %2 bytes; cut it off")
+                              .arg(name)
+                              .arg(size - whole);
+            return true;
+        }
+        end = from;
+    }
+    return true;
+}
+
+CsvOutput::Outcome CsvOutput::append(const QByteArray &record)
+{
+    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : off_t(-1);
+    int code = 0;
+    if (writeAll(record, code))
+        return Outcome::Written;
+    if (code == EPIPE)
+        return Outcome::ReaderGone;
+    failure = QStringLiteral("cannot write to %1: %2").arg(name, reason(code));
+    if (start >= 0 && ::ftruncate(fd, start) != 0)
+        failure += QStringLiteral("; its last line may be incomplete");
+    return Outcome::Failed;
+}
+
+bool CsvOutput::writeAll(const QByteArray &bytes, int &code)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // An output left non-blocking by whoever started us: wait until it takes more.
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, -1);
+            continue;
+        }
+        code = n < 0 ? errno : ENOSPC;
+        return false;
+    }
+    return true;
+}

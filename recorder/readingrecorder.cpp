@@ -1,0 +1,39 @@
+#include "recorder/readingrecorder.h"
+
+#include "recorder/csvoutput.h"
+#include "recorder/csvrecord.h"
+
+#include <QDateTime>
+
+ReadingRecorder::ReadingRecorder(CsvOutput &output, bool heldOnly, QObject *parent)
+    : QObject(parent), output(output), heldOnly(heldOnly)
+{
+}
+
+void ReadingRecorder::slot_newFixed(int value)
+{
+    heldValue = value;
+}
+
+void ReadingRecorder::slot_newLine(int value, QString serial)
+{
+    const QDateTime decodedAt = QDateTime::currentDateTime();
+    const bool held = heldValue == value;
+    heldValue.reset();
+    if (ended || (heldOnly && !held))
+        return;
+
+    switch (output.append(csvRecord({decodedAt, serial, value, held}))) {
+    case CsvOutput::Outcome::Written:
+        emit signal_recorded();
+        break;
+    case CsvOutput::Outcome::ReaderGone:
+        ended = true;
+        emit signal_readerGone();
+        break;
+    case CsvOutput::Outcome::Failed:
+        ended = true;
+        emit signal_writeFailed(output.errorText());
+        break;
+    }
+}

@@ -1,0 +1,91 @@
+#include "recorder/recorderoptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace
+{
+
+CommandLine mistake(const QString &problem)
+{
+    CommandLine line;
+    line.status = 2;
+    line.standardError = QCoreApplication::applicationName() + QStringLiteral(": ") + problem +
+                         QStringLiteral(" Try --help.\n");
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    const QCommandLineOption heldOnly(
+        QStringLiteral("held-only"),
+        QStringLiteral("Record only held readings (the head's hold key): one value per part."));
+    const QCommandLineOption port(
+        {QStringLiteral("p"), QStringLiteral("port")},
+        QStringLiteral("Use only the serial port PATH, instead of searching the machine's ports."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption output(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Append the records to FILE instead of writing them to standard output."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Report the search on standard error even when it is no terminal."));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
+                                   QStringLiteral("Report nothing but errors."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"),
+                                     QStringLiteral("Show the version and exit."));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Records the readings of a digital length-measuring head as CSV\n"
+        "(time,serial,reading_um,held), one line per frame, as each frame is decoded.\n"
+        "Finds the head's port as the readout window does, and ends when the last port\n"
+        "has been given up: status 0 when a reading was recorded, 1 when none was, or on\n"
+        "an error."));
+    for (const QCommandLineOption &option : {heldOnly, port, output, verbose, quiet, help, version})
+        parser.addOption(option);
+
+    if (!parser.parse(arguments))
+        return mistake(parser.errorText());
+    if (parser.isSet(help)) {
+        CommandLine line;
+        line.standardOutput = parser.helpText();
+        return line;
+    }
+    if (parser.isSet(version)) {
+        CommandLine line;
+        line.standardOutput = QCoreApplication::applicationName() + QLatin1Char(' ') +
+                              QCoreApplication::applicationVersion() + QLatin1Char('\n');
+        return line;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return mistake(QStringLiteral("Unexpected argument '%1'.")
+                           .arg(parser.positionalArguments().constFirst()));
+    for (const QCommandLineOption &valued : {port, output}) {
+        const QString name = QStringLiteral("--") + valued.names().constLast();
+        const QStringList values = parser.values(valued);
+        if (values.size() > 1)
+            return mistake(QStringLiteral("%1 given more than once.").arg(name));
+        if (values.size() == 1 && values.constFirst().isEmpty())
+            return mistake(QStringLiteral("%1 needs a non-empty value.").arg(name));
+    }
+    if (parser.isSet(verbose) && parser.isSet(quiet))
+        return mistake(QStringLiteral("--verbose and --quiet exclude each other."));
+
+    RecorderOptions options;
+    options.heldOnly = parser.isSet(heldOnly);
+    options.port = parser.value(port);
+    options.output = parser.value(output);
+    if (parser.isSet(verbose))
+        options.progress = RecorderOptions::Progress::Always;
+    else if (parser.isSet(quiet))
+        options.progress = RecorderOptions::Progress::Never;
+    CommandLine line;
+    line.options = options;
+    return line;
+}

@@ -1,0 +1,30 @@
+#ifndef RECORDEROPTIONS_H
+#define RECORDEROPTIONS_H
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the command line asks of the recorder.
+struct RecorderOptions {
+    enum class Progress { WhenTerminal, Always, Never };
+
+    bool heldOnly = false;
+    QString port;   // empty: search the machine's ports
+    QString output; // empty: standard output
+    Progress progress = Progress::WhenTerminal;
+};
+
+// The command line read: either options to record with, or what to print and the exit
+// status (help, version, or a mistake in the command line, status 2).
+struct CommandLine {
+    std::optional<RecorderOptions> options;
+    int status = 0;
+    QString standardOutput;
+    QString standardError;
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);
+
+#endif
