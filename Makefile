@@ -113,7 +113,7 @@ VERSION := $(shell sed -n 's/^project.head-readout VERSION \([0-9.]*\).*/\1/p' C
 DEB = $(BUILD)/head-readout_$(VERSION)_$(shell dpkg --print-architecture).deb
 PACKAGE_ROOT = $(BUILD)-package/package-root
 package: build
-	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev)
+	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev python3)
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
 	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DBUILD_TESTING=OFF -DHEADREADOUT_TOOLS=OFF \
@@ -131,6 +131,7 @@ package: build
 	desktop-file-validate $(PACKAGE_ROOT)/usr/share/applications/head-readout.desktop
 	HEAD_READOUT_BINARY=$(PACKAGE_ROOT)/usr/bin/head-readout HEAD_READOUT_ROOT=$(PACKAGE_ROOT) \
 	  $(BIN)/tst_process
+	HEAD_READOUT_LOG=$(PACKAGE_ROOT)/usr/bin/head-readout-log $(BIN)/tst_recorder
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package

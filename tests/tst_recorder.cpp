@@ -609,7 +609,8 @@ void TestRecorder::closedPipeEndsQuietly()
     NamespacedRun run(QStringLiteral("/bin/sh"),
                       {QStringLiteral("-c"),
                        QStringLiteral("{ \"$1\" --port \"$2\"; echo $? >\"$3\"; } | head -n 3"),
-                       QStringLiteral("sh"), recorderProgram(), head.slavePath(), statusFile},
+                       QStringLiteral("sh"), QFileInfo(recorderProgram()).absoluteFilePath(),
+                       head.slavePath(), statusFile},
                       {}, folder.path());
     QVERIFY(run.waitForExit(5000) >= 0);
     QCOMPARE(run.process.exitCode(), 0);
