@@ -12,6 +12,7 @@ trap 'rm -rf "$out"' EXIT
 "$build/bin/bench-cpu" >"$out/cpu" 2>/dev/null
 "$build/bin/bench-startup" >"$out/startup" 2>/dev/null
 "$build/bin/bench-memory" >"$out/memory" 2>/dev/null
+"$build/bin/bench-recorder-memory" >"$out/recorder-memory" 2>/dev/null
 
 # The first number that follows the given text in a benchmark's output.
 num() { grep -oP "$1\\K[0-9]+(\\.[0-9]+)?" "$2" | head -n1; }
@@ -19,6 +20,8 @@ num() { grep -oP "$1\\K[0-9]+(\\.[0-9]+)?" "$2" | head -n1; }
 cpu_readout=$(num 'readout: ' "$out/cpu")
 cpu_cat=$(num 'cat *: ' "$out/cpu")
 cpu_ratio=$(num 'ratio readout/cat: ' "$out/cpu")
+cpu_recorder=$(num 'recorder: ' "$out/cpu")
+cpu_recorder_ratio=$(num 'ratio recorder/readout: ' "$out/cpu")
 p50=$(num 'p50 ' "$out/latency")
 p99=$(num 'p99 ' "$out/latency")
 start_readout=$(num '  readout ' "$out/startup")
@@ -31,6 +34,10 @@ dec_ratio=$(num 'bench-decoder: (?=[0-9]+x)' "$out/decoder")
 memory_frames=$(num 'bench-memory: ' "$out/memory")
 memory_kib=$(num 'KiB after [0-9]+, ' "$out/memory")
 memory_ratio=$(awk -v a="$memory_kib" -v b="$bare_kib" 'BEGIN { printf "%.2f", a / b }')
+recorder_frames=$(num 'bench-recorder-memory: ' "$out/recorder-memory")
+recorder_tenth=$(num 'resident ' "$out/recorder-memory")
+recorder_kib=$(num 'KiB after [0-9]+, ' "$out/recorder-memory")
+recorder_ratio=$(awk -v a="$recorder_kib" -v b="$recorder_tenth" 'BEGIN { printf "%.2f", a / b }')
 third_ratio=$(awk -v a="$third" 'BEGIN { printf "%.2f", a / 2.0 }')
 
 echo "Benchmarks, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
@@ -43,3 +50,5 @@ echo "| start to window painted | ${start_readout} ms | bare QWidget program: ${
 echo "| head on the third port, first reading | ${third} s | two probes of 1 s each: 2.0 s | ${third_ratio} |"
 echo "| decoder throughput | ${dec_rate} bytes/s | line rate: 960 bytes/s | ${dec_ratio} |"
 echo "| resident memory after ${memory_frames} frames | ${memory_kib} KiB | bare QWidget program: ${bare_kib} KiB | ${memory_ratio} |"
+echo "| recorder: CPU time, 20 s of frames at line rate | ${cpu_recorder} ms | the window in the same run: ${cpu_readout} ms | ${cpu_recorder_ratio} |"
+echo "| recorder: resident memory after ${recorder_frames} frames | ${recorder_kib} KiB | after a tenth of them: ${recorder_tenth} KiB | ${recorder_ratio} |"

@@ -1,15 +1,20 @@
 // What reading a head costs in processor time: the readout window on one simulated head
-// against cat on another, both streamed at line rate for the same 20 seconds. The heads
-// are head-sim processes, so that neither figure includes the streaming.
+// against cat on another and the recorder on a third, all streamed at line rate for the
+// same 20 seconds. The heads are head-sim processes, so that no figure includes the
+// streaming. The recorder, a program that lists ports, runs where the machine's own
+// cannot be reached.
 
+#include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
 #include "testsupport/simulatedwindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
@@ -30,8 +35,9 @@ struct Cpu {
     double preciseSeconds = -1; // the same to the microsecond or better
 };
 
-// Of a process's own /proc figures only stat sums all its threads; schedstat is its first
-// thread's, which for cat is all of it. The readout's own sum comes from getrusage.
+// Of a process's own /proc figures stat sums all its threads in clock ticks; each
+// thread's schedstat has its own to the nanosecond. The readout's own sum comes from
+// getrusage.
 Cpu cpuOf(qint64 pid)
 {
     Cpu cpu;
@@ -42,10 +48,16 @@ Cpu cpuOf(qint64 pid)
         cpu.preciseSeconds = ownCpuSeconds();
         return cpu;
     }
-    QFile sched(QStringLiteral("/proc/%1/schedstat").arg(pid));
-    cpu.preciseSeconds = sched.open(QIODevice::ReadOnly)
-                             ? double(sched.readAll().split(' ').value(0).toLongLong()) / 1e9
-                             : cpu.statSeconds;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    qint64 nanoseconds = 0;
+    for (const QString &thread : threads) {
+        QFile sched(tasks + QLatin1Char('/') + thread + QStringLiteral("/schedstat"));
+        if (!sched.open(QIODevice::ReadOnly))
+            return cpu;
+        nanoseconds += sched.readAll().split(' ').value(0).toLongLong();
+    }
+    cpu.preciseSeconds = threads.isEmpty() ? cpu.statSeconds : double(nanoseconds) / 1e9;
     return cpu;
 }
 
@@ -86,10 +98,16 @@ int main(int argc, char *argv[])
 
     QProcess readoutHead;
     QProcess catHead;
+    QProcess recorderHead;
     const QString readoutPort = startHead(readoutHead, QStringLiteral("000123"));
     const QString catPort = startHead(catHead, QStringLiteral("000456"));
-    if (readoutPort.isEmpty() || catPort.isEmpty()) {
+    const QString recorderPort = startHead(recorderHead, QStringLiteral("000789"));
+    if (readoutPort.isEmpty() || catPort.isEmpty() || recorderPort.isEmpty()) {
         err << "bench-cpu: head-sim did not start\n";
+        return 1;
+    }
+    if (!NamespacedRun::permitted()) {
+        err << "bench-cpu: private mount namespaces are not permitted here\n";
         return 1;
     }
 
@@ -101,6 +119,17 @@ int main(int argc, char *argv[])
         return 1;
     }
     const qint64 catPid = cat.processId();
+
+    QTemporaryDir recorderFolder;
+    NamespacedRun recorder(QStringLiteral(HEAD_READOUT_LOG_PROGRAM),
+                           {QStringLiteral("--port"), recorderPort, QStringLiteral("--output"),
+                            QStringLiteral("records.csv"), QStringLiteral("--quiet")},
+                           {}, recorderFolder.path());
+    if (!recorder.process.waitForStarted(5000)) {
+        err << "bench-cpu: the recorder did not start\n";
+        return 1;
+    }
+    const qint64 recorderPid = recorder.process.processId();
 
     auto readout = std::make_unique<SimulatedWindow>(QStringList{readoutPort});
     if (!readout->isReady()) {
@@ -116,6 +145,7 @@ int main(int argc, char *argv[])
     const qint64 self = QCoreApplication::applicationPid();
     const Cpu readoutBefore = cpuOf(self);
     const Cpu catBefore = cpuOf(catPid);
+    const Cpu recorderBefore = cpuOf(recorderPid);
     QElapsedTimer wall;
     wall.start();
     QEventLoop loop;
@@ -124,18 +154,27 @@ int main(int argc, char *argv[])
     const double seconds = double(wall.elapsed()) / 1000;
     const Cpu readoutUsed = cpuOf(self) - readoutBefore;
     const Cpu catUsed = cpuOf(catPid) - catBefore;
+    const Cpu recorderUsed = cpuOf(recorderPid) - recorderBefore;
     const bool catLasted = cat.state() == QProcess::Running;
+    const bool recorderLasted = recorder.process.state() == QProcess::Running;
 
     readout.reset();
-    for (QProcess *process : {&readoutHead, &catHead, &cat}) {
+    for (QProcess *process : {&readoutHead, &catHead, &recorderHead, &cat, &recorder.process}) {
         process->terminate();
         if (!process->waitForFinished(5000)) {
             process->kill();
             process->waitForFinished(5000);
         }
     }
-    if (!catLasted) {
-        err << "bench-cpu: cat ended before the measurement did\n";
+    if (!catLasted || !recorderLasted) {
+        err << "bench-cpu: cat or the recorder ended before the measurement did\n";
+        return 1;
+    }
+    QFile records(recorderFolder.filePath(QStringLiteral("records.csv")));
+    const qint64 recorded =
+        records.open(QIODevice::ReadOnly) ? records.readAll().count('\n') - 1 : 0;
+    if (recorded < qint64(MeasureMs) / 1000 * 50) {
+        err << "bench-cpu: the recorder wrote down only " << recorded << " readings\n";
         return 1;
     }
 
@@ -145,6 +184,7 @@ int main(int argc, char *argv[])
     out << "bench-cpu: " << seconds << " s of frames at line rate, CPU time used\n";
     printLine(out, "readout", readoutUsed);
     printLine(out, "cat    ", catUsed);
+    printLine(out, "recorder", recorderUsed);
     out.setRealNumberPrecision(2);
     out << "  ratio readout/cat: ";
     if (catUsed.preciseSeconds > 0)
@@ -152,5 +192,7 @@ int main(int argc, char *argv[])
     else
         out << "cat used no measurable time";
     out << '\n';
+    out << "  ratio recorder/readout: " << recorderUsed.preciseSeconds / readoutUsed.preciseSeconds
+        << '\n';
     return 0;
 }

@@ -32,14 +32,13 @@ bool invisible(QChar c)
 // Quoted where a CSV reader would otherwise split it, or might trim its blanks.
 QString csvField(const QString &text)
 {
-    const QString visible = visibleText(text);
-    const bool quote = visible.contains(QLatin1Char(',')) || visible.contains(QLatin1Char('"')) ||
-                       visible.startsWith(QLatin1Char(' ')) || visible.endsWith(QLatin1Char(' '));
+    QString field = visibleText(text);
+    const bool quote = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
+                       field.startsWith(QLatin1Char(' ')) || field.endsWith(QLatin1Char(' '));
     if (!quote)
-        return visible;
-    QString quoted = visible;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+        return field;
+    field.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + field + QLatin1Char('"');
 }
 
 } // namespace

@@ -81,8 +81,7 @@ Recording::Recording(const RecorderOptions &options, QStringList ports,
           options.progress == RecorderOptions::Progress::Always ||
           (options.progress == RecorderOptions::Progress::WhenTerminal && ::isatty(STDERR_FILENO)))
 {
-    const QStringList locations = this->ports;
-    auto *worker = new WorkerSerialPort(nullptr, [locations] { return locations; });
+    auto *worker = new WorkerSerialPort(nullptr, [locations = this->ports] { return locations; });
     auto *recorder = new ReadingRecorder(*this->output, options.heldOnly);
     workerThread = new QThread;
     worker->moveToThread(workerThread);

@@ -10,9 +10,10 @@
 
 #include <sys/resource.h>
 
-long residentKiB()
+long residentKiB(qint64 pid)
 {
-    std::ifstream status("/proc/self/status");
+    std::ifstream status(pid > 0 ? "/proc/" + std::to_string(pid) + "/status"
+                                 : std::string("/proc/self/status"));
     std::string key;
     while (status >> key) {
         if (key == "VmRSS:") {

@@ -5,8 +5,9 @@
 
 // What /proc tells of a process, for the tests and benchmarks that watch one.
 
-// This process's resident memory in KiB, or -1 where it cannot be read.
-long residentKiB();
+// The resident memory in KiB of this process, or of the process pid, or -1 where it
+// cannot be read.
+long residentKiB(qint64 pid = 0);
 
 // User plus system processor time of a process, all its threads together, in clock ticks
 // (sysconf(_SC_CLK_TCK) a second), or -1 where it cannot be read.
