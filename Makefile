@@ -1,13 +1,24 @@
-# Set-up, build and run on Debian 12: every target installs what is missing first.
+# Set-up, build and run on Debian 12 or 13: every target installs what is missing first.
+# QT=6 builds against Qt 6 instead of Qt 5, in a folder of its own.
+QT ?= 5
+ifeq ($(QT),5)
 BUILD ?= build
+QT_PACKAGES := qtbase5-dev libqt5serialport5-dev
+else ifeq ($(QT),6)
+BUILD ?= build-qt6
+QT_PACKAGES := qt6-base-dev qt6-serialport-dev qt6-5compat-dev qt6-qpa-plugins
+else
+$(error QT is $(QT); it must be 5 or 6)
+endif
 # Where the build puts every program (CMAKE_RUNTIME_OUTPUT_DIRECTORY).
 BIN = $(BUILD)/bin
+CONFIGURE = cmake -S . -DHEADREADOUT_QT=$(QT)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-PACKAGES := qtbase5-dev libqt5serialport5-dev cmake g++ make fonts-liberation xvfb xauth \
-  x11-xserver-utils x11-utils
-FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+PACKAGES := $(QT_PACKAGES) cmake g++ make fonts-liberation xvfb xauth x11-xserver-utils \
+  x11-utils
+FUZZ_PACKAGES := clang libclang-rt-dev
 # At 96 dpi, where the window is drawn unscaled.
 XVFB := xvfb-run -a -s "-screen 0 400x300x24 -dpi 96"
 
@@ -30,7 +41,7 @@ deps:
 	$(call install_missing,$(PACKAGES))
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
 # With no display the window comes up on a virtual X server, and a screenshot of it is
@@ -60,13 +71,13 @@ CROSS_THREAD := tst_startup|tst_workerserialport|tst_widget|tst_noteendtoend|tst
 # report is suppressed.
 TSAN_FLAGS := ignore_noninstrumented_modules=1 halt_on_error=1
 check: build
-	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug \
+	$(CONFIGURE) -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 	cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(SANITIZERS)/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -LE soak
-	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug \
+	$(CONFIGURE) -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
 	cmake --build $(BUILD)-tsan -j$(JOBS)
 	cd $(BUILD)-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="$(TSAN_FLAGS)" \
@@ -83,8 +94,8 @@ demo: build
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
-	cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_COMPILER=clang++-14 -DHEADREADOUT_FUZZ=ON
+	$(CONFIGURE) -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DHEADREADOUT_FUZZ=ON
 	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder
 	mkdir -p $(BUILD)-fuzz/corpus
 	$(BUILD)-fuzz/bin/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
@@ -102,7 +113,7 @@ lint: build
 # the manual page name the launcher by its installed path.
 PREFIX ?= /usr/local
 install: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	$(CONFIGURE) -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD) -j$(JOBS)
 	cmake --install $(BUILD)
 
@@ -115,7 +126,7 @@ PACKAGE_ROOT = $(BUILD)-package/package-root
 package: build
 	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev python3)
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
-	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	$(CONFIGURE) -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DBUILD_TESTING=OFF -DHEADREADOUT_TOOLS=OFF \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
@@ -134,4 +145,4 @@ package: build
 	HEAD_READOUT_LOG=$(PACKAGE_ROOT)/usr/bin/head-readout-log $(BIN)/tst_recorder
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package
+	rm -rf $(foreach b,$(sort $(BUILD) build build-qt6),$(b) $(b)-asan $(b)-tsan $(b)-fuzz $(b)-package)

@@ -2,7 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QTextStream>
+#include <QTextCodec>
 
 #include <utility>
 
@@ -14,12 +14,11 @@
 namespace
 {
 
-// As a default text stream reads it: the locale's encoding unless a byte-order mark names
-// another, lines ending in LF or CR LF, the last one possibly without a line end.
+// As a default Qt 5 text stream reads it: the locale's encoding unless a byte-order mark
+// names another, lines ending in LF or CR LF, the last one possibly without a line end.
 QString lastLineOf(const QByteArray &bytes)
 {
-    QTextStream stream(bytes);
-    QString text = stream.readAll();
+    QString text = QTextCodec::codecForUtfText(bytes, QTextCodec::codecForLocale())->toUnicode(bytes);
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
     QString line = text.mid(text.lastIndexOf(QLatin1Char('\n')) + 1);
@@ -98,13 +97,12 @@ bool NoteFile::replace(const QString &text)
     if (state == Status::Read)
         keepOwnerAndMode(file.handle()); // best effort, see there
 
-    QTextStream stream(&file);
-    stream << oneLine(text) << '\n';
-    stream.flush();
+    // In the locale's encoding without a byte-order mark, as a default Qt 5 text stream
+    // writes; Qt 6's would write UTF-8 whatever the locale.
+    const QByteArray line = QTextCodec::codecForLocale()->fromUnicode(oneLine(text) + '\n');
     // commit() would rename even after a failed final flush, putting an empty or cut file
     // in the note's place, so every step is checked first.
-    if (stream.status() != QTextStream::Ok || !file.flush() ||
-        file.error() != QFileDevice::NoError) {
+    if (file.write(line) != line.size() || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }
