@@ -1,4 +1,5 @@
 #include "app/widget.h"
+#include "testsupport/filebytes.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
 
@@ -15,12 +16,6 @@
 
 namespace
 {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Streams the head's frames until done() holds. The worker opens the terminal a while
 // after the window is built, so the first frames may go unread.

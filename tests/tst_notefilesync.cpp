@@ -1,5 +1,6 @@
 #include "display/notefile.h"
 #include "display/notefilesync.h"
+#include "testsupport/filebytes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -31,18 +32,6 @@ using Note = std::optional<QString>;
 
 const QString Serial = QStringLiteral("ABC123");
 const QString NotePath = QStringLiteral("serial_number/ABC123.txt");
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // Calls between two synchronisations: none may hand back a note.
 bool quietCalls(NoteFileSync &notes, int count, const QString &serial, const QString &editText)

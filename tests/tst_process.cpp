@@ -1,6 +1,7 @@
 // The shipped program as a whole process. It enumerates the machine's own serial
 // ports, so every run happens in a private mount namespace where the system lists only
 // the test's pseudo-terminals, or no port: the real ones are never opened.
+#include "testsupport/filebytes.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
 #include "testsupport/namespacedrun.h"
@@ -39,12 +40,6 @@ public:
     {
     }
 };
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // Replaced in one step, so the test itself never leaves a partial note behind.
 bool replaceFile(const QString &path, const QByteArray &content)
@@ -214,7 +209,7 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
         while (clock.elapsed() < killAt) {
             head.write(headFrame(round, false, "HD0042"), 0);
             if (clock.elapsed() > 500) {
-                if (readFile(note) == own)
+                if (readBytes(note) == own)
                     ++rewritesSeen;
                 QVERIFY(replaceFile(note, other));
             }
@@ -222,7 +217,7 @@ void TestProcess::terminatedWhileRewritingKeepsNoteWhole()
         }
         ::kill(pid_t(run.process.processId()), SIGTERM);
         QVERIFY(run.process.waitForFinished(5000));
-        const QByteArray kept = readFile(note);
+        const QByteArray kept = readBytes(note);
         QVERIFY2(kept == own || kept == other, kept.constData());
     }
     qInfo("rewrites seen between the test's own replacements: %d", rewritesSeen);

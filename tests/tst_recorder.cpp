@@ -1,6 +1,7 @@
 // The recorder as a whole process, on simulated heads, in a private mount namespace where
 // the system lists only the test's pseudo-terminals: its table read back by Python's csv
 // module, its command line, its errors and its ends.
+#include "testsupport/filebytes.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
 #include "testsupport/namespacedrun.h"
@@ -90,18 +91,6 @@ std::optional<QList<QStringList>> readTable(const QByteArray &bytes)
         rows.append(fields);
     }
     return rows;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // The recorder in its namespace, in a folder of its own.
