@@ -18,7 +18,8 @@ namespace
 // names another, lines ending in LF or CR LF, the last one possibly without a line end.
 QString lastLineOf(const QByteArray &bytes)
 {
-    QString text = QTextCodec::codecForUtfText(bytes, QTextCodec::codecForLocale())->toUnicode(bytes);
+    QString text =
+        QTextCodec::codecForUtfText(bytes, QTextCodec::codecForLocale())->toUnicode(bytes);
     if (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
     QString line = text.mid(text.lastIndexOf(QLatin1Char('\n')) + 1);
