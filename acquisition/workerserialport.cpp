@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include <poll.h>
+
 namespace
 {
 
@@ -72,6 +74,7 @@ void WorkerSerialPort::process()
 
 void WorkerSerialPort::updateTime()
 {
+    closeIfHungUp();
     ++tickCount;
     const int limit = portAlive ? SilenceTicks : ProbeTicks;
     if (tickCount != limit)
@@ -97,6 +100,17 @@ void WorkerSerialPort::handleError(QSerialPort::SerialPortError error)
     // leaves the move to the next port to the watchdog, as for a removed device.
     const bool lineLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
     if (lineLost && serialPort.isOpen())
+        serialPort.close();
+}
+
+// Some Qt versions (6.8) report a hung-up line with no error at all and then spin on it,
+// reading nothing over and over: the watchdog looks at the line itself.
+void WorkerSerialPort::closeIfHungUp()
+{
+    if (!serialPort.isOpen())
+        return;
+    pollfd line{serialPort.handle(), 0, 0};
+    if (::poll(&line, 1, 0) == 1 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
         serialPort.close();
 }
 

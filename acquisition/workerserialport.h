@@ -38,6 +38,7 @@ private slots:
 
 private:
     void openPort(const QString &location);
+    void closeIfHungUp();
 
     QSerialPort serialPort;
     QStringList portList;
