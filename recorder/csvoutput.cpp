@@ -25,12 +25,15 @@ QString reason(int code)
 
 std::unique_ptr<CsvOutput> CsvOutput::openFile(const QString &path, QString &error)
 {
-    // Read as well, to check what an existing file holds. O_NONBLOCK only for the open: a
-    // FIFO with no reader fails at once instead of hanging.
+    // Write only: a FIFO opened for reading too would swallow the records itself.
+    // O_NONBLOCK only for the open, so that a FIFO with no reader fails at once instead of
+    // hanging.
     const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+                          O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
-        error = QStringLiteral("cannot open %1: %2").arg(path, reason(errno));
+        error = errno == ENXIO
+                    ? QStringLiteral("cannot open %1: no process reads from it").arg(path)
+                    : QStringLiteral("cannot open %1: %2").arg(path, reason(errno));
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -76,19 +79,8 @@ bool CsvOutput::prepare(bool checkTable, QString &error)
                         : QStringLiteral("cannot lock %1: %2").arg(name, reason(errno));
             return false;
         }
-        if (seen.st_size > 0) {
-            if (!checkTable)
-                return true;
-            const QByteArray header = csvHeader();
-            QByteArray start(header.size(), '\0');
-            if (::pread(fd, start.data(), size_t(start.size()), 0) != start.size() ||
-                start != header) {
-                error = QStringLiteral("%1 does not start with the header %2; not appending to it")
-                            .arg(name, QString::fromLatin1(header.trimmed()));
-                return false;
-            }
-            return cutTornLine(seen.st_size, error);
-        }
+        if (seen.st_size > 0)
+            return !checkTable || checkTableOf(seen, error);
     }
     // A reader gone already leaves the error empty: nothing to report.
     if (append(csvHeader()) != Outcome::Written) {
@@ -98,9 +90,36 @@ bool CsvOutput::prepare(bool checkTable, QString &error)
     return true;
 }
 
+// A file that holds data must be a table of this recorder: read through a descriptor of
+// its own, checked to be the file that is written.
+bool CsvOutput::checkTableOf(const struct stat &written, QString &error)
+{
+    const int reader = ::open(QFile::encodeName(name).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat seen = {};
+    if (reader < 0 || ::fstat(reader, &seen) != 0 || seen.st_dev != written.st_dev ||
+        seen.st_ino != written.st_ino) {
+        error = QStringLiteral("cannot read %1 to check that it is a table: %2")
+                    .arg(name, reason(reader < 0 ? errno : ESTALE));
+        if (reader >= 0)
+            ::close(reader);
+        return false;
+    }
+    const QByteArray header = csvHeader();
+    QByteArray start(header.size(), '\0');
+    bool ok =
+        ::pread(reader, start.data(), size_t(start.size()), 0) == start.size() && start == header;
+    if (!ok)
+        error = QStringLiteral("%1 does not start with the header %2; not appending to it")
+                    .arg(name, QString::fromLatin1(header.trimmed()));
+    else
+        ok = cutTornLine(reader, written.st_size, error);
+    ::close(reader);
+    return ok;
+}
+
 // A table that does not end in a line end was cut short by something else (a power cut
 // on a file system that keeps no order): its torn last record is no reading.
-bool CsvOutput::cutTornLine(off_t size, QString &error)
+bool CsvOutput::cutTornLine(int reader, off_t size, QString &error)
 {
     constexpr off_t Chunk = 65536;
     off_t end = size;
@@ -108,7 +127,7 @@ bool CsvOutput::cutTornLine(off_t size, QString &error)
     while (end > 0) {
         const off_t from = end > Chunk ? end - Chunk : 0;
         tail.resize(int(end - from));
-        if (::pread(fd, tail.data(), size_t(tail.size()), from) != tail.size()) {
+        if (::pread(reader, tail.data(), size_t(tail.size()), from) != tail.size()) {
             error = QStringLiteral("cannot read %1: %2").arg(name, reason(errno));
             return false;
         }

@@ -8,6 +8,8 @@
 
 #include <sys/types.h>
 
+struct stat;
+
 // Where the recorder's table goes: a file, appended to and never truncated, or standard
 // output. Each record goes out in one write, as soon as it is made, and reaches a file
 // whole or not at all: a record cut short by a failed write is cut off again, so the
@@ -38,7 +40,8 @@ public:
 private:
     CsvOutput(int fd, QString name, bool owned);
     bool prepare(bool checkTable, QString &error);
-    bool cutTornLine(off_t size, QString &error);
+    bool checkTableOf(const struct stat &written, QString &error);
+    bool cutTornLine(int reader, off_t size, QString &error);
     bool writeAll(const QByteArray &bytes, int &code);
 
     int fd;

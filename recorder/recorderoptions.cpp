@@ -28,7 +28,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("PATH"));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Append the records to FILE instead of writing them to standard output."),
+        QStringLiteral("Append the records to FILE instead of writing them to standard output\n"
+                       "(- is standard output)."),
         QStringLiteral("FILE"));
     const QCommandLineOption verbose(
         QStringLiteral("verbose"),
@@ -80,7 +81,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     RecorderOptions options;
     options.heldOnly = parser.isSet(heldOnly);
     options.port = parser.value(port);
-    options.output = parser.value(output);
+    if (parser.value(output) != QLatin1String("-"))
+        options.output = parser.value(output);
     if (parser.isSet(verbose))
         options.progress = RecorderOptions::Progress::Always;
     else if (parser.isSet(quiet))

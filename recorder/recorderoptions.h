@@ -12,7 +12,7 @@ struct RecorderOptions {
 
     bool heldOnly = false;
     QString port;   // empty: search the machine's ports
-    QString output; // empty: standard output
+    QString output; // empty: standard output, as - on the command line
     Progress progress = Progress::WhenTerminal;
 };
 

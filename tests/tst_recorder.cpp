@@ -112,7 +112,12 @@ public:
         err += process.readAllStandardError();
         return process.exitStatus() == QProcess::NormalExit;
     }
-    void signal(int number) { ::kill(pid_t(process.processId()), number); }
+    // Only to a recorder still running: a pid of 0 would signal the test's own group.
+    void signal(int number)
+    {
+        if (process.state() == QProcess::Running && process.processId() > 0)
+            ::kill(pid_t(process.processId()), number);
+    }
     QByteArray takeOutput()
     {
         out += process.readAllStandardOutput();
@@ -194,6 +199,12 @@ private slots:
 private:
     QTemporaryDir folder;
     QString table() const { return folder.filePath(TableName); }
+    // A fresh start: whatever an earlier case left at the table's path is gone.
+    void clearTable() const
+    {
+        QFile::remove(table());
+        QDir().rmdir(table());
+    }
 };
 
 void TestRecorder::initTestCase()
@@ -230,7 +241,7 @@ void TestRecorder::recordsMatchFramesSent()
     QFETCH(QString, timeZone);
     QFETCH(QString, offset);
     const bool heldOnly = options.contains(QStringLiteral("--held-only"));
-    QFile::remove(table());
+    clearTable();
 
     HeadSimulator head;
     const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
@@ -277,7 +288,7 @@ void TestRecorder::recordsMatchFramesSent()
 
 void TestRecorder::tableAppendedToAsFound_data()
 {
-    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("made"); // what stands at the path before: "", file, fifo, folder
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<bool>("asNobody");
     QTest::addColumn<int>("status");
@@ -285,24 +296,29 @@ void TestRecorder::tableAppendedToAsFound_data()
     QTest::addColumn<QString>("said");
 
     const QByteArray earlier = Header + "2026-12-07T14:03:12.345+01:00,ABC123,1.0,0\n";
-    QTest::newRow("new file") << false << QByteArray() << false << 0 << Header << QString();
-    QTest::newRow("empty file") << true << QByteArray() << false << 0 << Header << QString();
+    const QString file = QStringLiteral("file");
+    QTest::newRow("new file") << QString() << QByteArray() << false << 0 << Header << QString();
+    QTest::newRow("empty file") << file << QByteArray() << false << 0 << Header << QString();
     QTest::newRow("an earlier run's table")
-        << true << earlier << false << 0 << earlier << QString();
-    QTest::newRow("torn last record") << true << earlier + "2026-12-07T14:03:12.9" << false << 0
+        << file << earlier << false << 0 << earlier << QString();
+    QTest::newRow("torn last record") << file << earlier + "2026-12-07T14:03:12.9" << false << 0
                                       << earlier << "ended in an incomplete line of 21 bytes";
     QTest::newRow("another program's file")
-        << true << QByteArray("a,b\n1,2\n") << false << 1 << QByteArray("a,b\n1,2\n")
+        << file << QByteArray("a,b\n1,2\n") << false << 1 << QByteArray("a,b\n1,2\n")
         << "does not start with the header";
     QTest::newRow("file the user may not write")
-        << true << earlier << true << 1 << earlier << "Permission denied";
+        << file << earlier << true << 1 << earlier << "Permission denied";
+    QTest::newRow("FIFO nobody reads") << QStringLiteral("fifo") << QByteArray() << false << 1
+                                       << QByteArray() << "no process reads from it";
+    QTest::newRow("folder") << QStringLiteral("folder") << QByteArray() << false << 1
+                            << QByteArray() << "Is a directory";
 }
 
 // The file is appended to, never truncated, and gets its header only when it is new or
-// empty; a file that is not such a table is left alone.
+// empty; anything that is not such a table is left alone.
 void TestRecorder::tableAppendedToAsFound()
 {
-    QFETCH(bool, exists);
+    QFETCH(QString, made);
     QFETCH(QByteArray, before);
     QFETCH(bool, asNobody);
     QFETCH(int, status);
@@ -311,11 +327,15 @@ void TestRecorder::tableAppendedToAsFound()
     if (asNobody && geteuid() != 0)
         QSKIP("only root can run the recorder as another user");
 
-    QFile::remove(table());
-    if (exists) {
+    clearTable();
+    if (made == QLatin1String("file")) {
         QVERIFY(writeBytes(table(), before));
         QVERIFY(QFile::setPermissions(table(), QFile::ReadOwner | QFile::WriteOwner |
                                                    QFile::ReadOther | QFile::ReadGroup));
+    } else if (made == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(table().toLocal8Bit().constData(), 0644), 0);
+    } else if (made == QLatin1String("folder")) {
+        QVERIFY(QDir().mkdir(table()));
     }
     HeadSimulator head;
     QVERIFY(::chmod(head.slavePath().toLocal8Bit().constData(), 0666) == 0);
@@ -334,6 +354,8 @@ void TestRecorder::tableAppendedToAsFound()
     QCOMPARE(run.process.exitCode(), status);
     QVERIFY2(said.isEmpty() ? run.err.isEmpty() : QString::fromLocal8Bit(run.err).contains(said),
              run.err.constData());
+    if (!made.isEmpty() && made != QLatin1String("file"))
+        return;
 
     const QByteArray after = readBytes(table());
     QVERIFY(after.startsWith(keptPart));
@@ -513,7 +535,7 @@ void TestRecorder::stopSignalEndsAtOnce()
 {
     QFETCH(int, signal);
     QFETCH(bool, streaming);
-    QFile::remove(table());
+    clearTable();
     HeadSimulator head;
     Streamer stream(head, "HD0042");
     if (!streaming)
@@ -587,7 +609,7 @@ void TestRecorder::fullDiskKeepsWholeRecords()
     qInfo("%d whole records kept in one page", lineCount(kept) - 1);
 }
 
-// head-readout-log | head -n 3: the reader goes away, the recorder ends with status 0 and
+// head-readout-log -o - | head -n 3: the reader goes away, the recorder ends with status 0 and
 // says nothing.
 void TestRecorder::closedPipeEndsQuietly()
 {
@@ -595,12 +617,13 @@ void TestRecorder::closedPipeEndsQuietly()
     Streamer stream(head, "HD0042");
     const QString statusFile = folder.filePath(QStringLiteral("status"));
     QFile::remove(statusFile);
-    NamespacedRun run(QStringLiteral("/bin/sh"),
-                      {QStringLiteral("-c"),
-                       QStringLiteral("{ \"$1\" --port \"$2\"; echo $? >\"$3\"; } | head -n 3"),
-                       QStringLiteral("sh"), QFileInfo(recorderProgram()).absoluteFilePath(),
-                       head.slavePath(), statusFile},
-                      {}, folder.path());
+    NamespacedRun run(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral("-c"),
+         QStringLiteral("{ \"$1\" --port \"$2\" -o -; echo $? >\"$3\"; } | head -n 3"),
+         QStringLiteral("sh"), QFileInfo(recorderProgram()).absoluteFilePath(), head.slavePath(),
+         statusFile},
+        {}, folder.path());
     QVERIFY(run.waitForExit(5000) >= 0);
     QCOMPARE(run.process.exitCode(), 0);
     const QByteArray shown = run.process.readAllStandardOutput();
@@ -608,6 +631,7 @@ void TestRecorder::closedPipeEndsQuietly()
     QVERIFY(shown.startsWith(Header));
     QCOMPARE(run.process.readAllStandardError(), QByteArray());
     QCOMPARE(readBytes(statusFile), QByteArray("0\n"));
+    QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("-"))));
 }
 
 void TestRecorder::loadsNoQtGui()
