@@ -51,7 +51,7 @@ run: build
 	  exec $(BIN)/head-readout; \
 	else \
 	  echo "No display: starting head-readout under Xvfb."; \
-	  tools/run-headless.sh $(BIN) head-readout $(BUILD)/head-readout.png; \
+	  tools/run-headless.sh $(BIN)/head-readout $(BUILD)/head-readout.png; \
 	fi
 
 # Python's csv module reads the recorder's tables back in its tests.

@@ -2,14 +2,15 @@
 # Runs a program of this build on a virtual X server at 96 dpi, saves a screenshot of
 # its window once the window shows, then waits for the program to end and exits with
 # its status. Says "saved" only for a screenshot that shows the window.
-# Usage: tools/run-headless.sh BIN_DIR PROGRAM SCREENSHOT.png
+# Usage: tools/run-headless.sh BIN_DIR/PROGRAM SCREENSHOT.png (its helpers are beside it)
 set -u
-bin=$1 program=$2 shot=$3
+path=$1 shot=$2
+bin=$(dirname "$path") program=$(basename "$path")
 if [ -z "${HEADLESS_DISPLAY_READY:-}" ]; then
   HEADLESS_DISPLAY_READY=1 exec xvfb-run -a -s "-screen 0 800x600x24 -dpi 96" "$0" "$@"
 fi
 
-"$bin/$program" &
+"$path" &
 pid=$!
 rm -f "$shot"
 # Qt names a top-level window's class after the program; the window may be mapped some
