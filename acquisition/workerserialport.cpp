@@ -96,15 +96,14 @@ void WorkerSerialPort::updateTime()
 
 void WorkerSerialPort::handleError(QSerialPort::SerialPortError error)
 {
-    // A hung-up line reports ReadError without end while the port stays open; closing it
-    // leaves the move to the next port to the watchdog, as for a removed device.
-    const bool lineLost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-    if (lineLost && serialPort.isOpen())
+    // A removed device; closing it leaves the move to the next port to the watchdog.
+    if (error == QSerialPort::ResourceError && serialPort.isOpen())
         serialPort.close();
 }
 
-// Some Qt versions (6.8) report a hung-up line with no error at all and then spin on it,
-// reading nothing over and over: the watchdog looks at the line itself.
+// A hung-up line that Qt does not report as a removed device (a ReadError on some
+// versions, nothing at all on 6.8) keeps waking the port with nothing to read: the
+// watchdog looks at the line itself and closes it as a removed one.
 void WorkerSerialPort::closeIfHungUp()
 {
     if (!serialPort.isOpen())

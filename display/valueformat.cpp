@@ -1,9 +1,9 @@
 #include "display/valueformat.h"
 
+#include "acquisition/framedecoder.h"
+
 namespace
 {
-
-constexpr int RangeLimit = 2560;
 
 QString signedText(const char *sign, int magnitude)
 {
@@ -16,9 +16,9 @@ QString signedText(const char *sign, int magnitude)
 QString formatValue(int value)
 {
     // Tested before any negation, so the most negative int never overflows.
-    if (value >= RangeLimit)
+    if (value >= FrameDecoder::OverRange)
         return QStringLiteral("+^^^.^");
-    if (value <= -RangeLimit)
+    if (value <= FrameDecoder::UnderRange)
         return QStringLiteral("-vvv.v");
     if (value > 0)
         return signedText("+", value);

@@ -1,6 +1,7 @@
 #include "recorder/csvoutput.h"
 
 #include "recorder/csvrecord.h"
+#include "recorder/recordreader.h"
 
 #include <QFile>
 
@@ -79,6 +80,12 @@ bool CsvOutput::prepare(bool checkTable, QString &error)
                         : QStringLiteral("cannot lock %1: %2").arg(name, reason(errno));
             return false;
         }
+        // The size that counts is the one under the lock: the run before may have written
+        // its last record meanwhile.
+        if (::fstat(fd, &seen) != 0) {
+            error = QStringLiteral("cannot use %1: %2").arg(name, reason(errno));
+            return false;
+        }
         if (seen.st_size > 0)
             return !checkTable || checkTableOf(seen, error);
     }
@@ -112,14 +119,16 @@ bool CsvOutput::checkTableOf(const struct stat &written, QString &error)
         error = QStringLiteral("%1 does not start with the header %2; not appending to it")
                     .arg(name, QString::fromLatin1(header.trimmed()));
     else
-        ok = cutTornLine(reader, written.st_size, error);
+        ok = repairLastLine(reader, written.st_size, error);
     ::close(reader);
     return ok;
 }
 
 // A table that does not end in a line end was cut short by something else (a power cut
-// on a file system that keeps no order): its torn last record is no reading.
-bool CsvOutput::cutTornLine(int reader, off_t size, QString &error)
+// on a file system that keeps no order), or saved by an editor that leaves the last line
+// end out. A last line that is a whole record gets its line end; anything else there is
+// no reading and is cut off, and the notice shows what went.
+bool CsvOutput::repairLastLine(int reader, off_t size, QString &error)
 {
     constexpr off_t Chunk = 65536;
     off_t end = size;
@@ -132,42 +141,69 @@ bool CsvOutput::cutTornLine(int reader, off_t size, QString &error)
             return false;
         }
         const int lineEnd = tail.lastIndexOf('\n');
-        if (lineEnd >= 0) {
-            const off_t whole = from + lineEnd + 1;
-            if (whole == size)
-                return true;
-            if (::ftruncate(fd, whole) != 0) {
-                error = QStringLiteral("cannot cut the incomplete last line of %1: %2")
-                            .arg(name, reason(errno));
-                return false;
-            }
-            preparation = QStringLiteral("%1 ended in an incomplete line of %2 bytes; cut it off")
-                              .arg(name)
-                              .arg(size - whole);
-            return true;
-        }
+        if (lineEnd >= 0)
+            return lineEnd == tail.size() - 1 ||
+                   endLastLine(reader, from + lineEnd + 1, size, error);
         end = from;
     }
     return true;
 }
 
+bool CsvOutput::endLastLine(int reader, off_t whole, off_t size, QString &error)
+{
+    // Longer than any record: not read whole, only shown in part.
+    constexpr off_t LongestRecord = 1024;
+    constexpr int Shown = 60;
+    QByteArray last(int(qMin(size - whole, LongestRecord + 1)), '\0');
+    if (::pread(reader, last.data(), size_t(last.size()), whole) != last.size()) {
+        error = QStringLiteral("cannot read %1: %2").arg(name, reason(errno));
+        return false;
+    }
+    if (size - whole <= LongestRecord && readRecord(last)) {
+        int code = 0;
+        qint64 done = 0;
+        if (!writeAll(QByteArrayLiteral("\n"), code, done)) {
+            error = QStringLiteral("cannot end the last line of %1: %2").arg(name, reason(code));
+            return false;
+        }
+        preparation = QStringLiteral("%1 ended without a line end after its last record; added one")
+                          .arg(name);
+        return true;
+    }
+    if (::ftruncate(fd, whole) != 0) {
+        error = QStringLiteral("cannot cut the incomplete last line of %1: %2")
+                    .arg(name, reason(errno));
+        return false;
+    }
+    const QString text = visibleText(QString::fromUtf8(last.left(Shown)));
+    preparation = QStringLiteral("%1 ended in an incomplete line of %2 bytes, no record: "
+                                 "\"%3%4\"; cut it off")
+                      .arg(name)
+                      .arg(size - whole)
+                      .arg(text, size - whole > Shown ? QStringLiteral("…") : QString());
+    return true;
+}
+
 CsvOutput::Outcome CsvOutput::append(const QByteArray &record)
 {
-    const off_t start = regular ? ::lseek(fd, 0, SEEK_CUR) : off_t(-1);
+    // The size before this write, never the descriptor's offset: with O_APPEND that stays
+    // 0 until the first write, and a cut back to it would empty the table.
+    struct stat before = {};
+    const bool sized = regular && ::fstat(fd, &before) == 0;
     int code = 0;
-    if (writeAll(record, code))
+    qint64 done = 0;
+    if (writeAll(record, code, done))
         return Outcome::Written;
     if (code == EPIPE)
         return Outcome::ReaderGone;
     failure = QStringLiteral("cannot write to %1: %2").arg(name, reason(code));
-    if (start >= 0 && ::ftruncate(fd, start) != 0)
+    if (done > 0 && (!sized || ::ftruncate(fd, before.st_size) != 0))
         failure += QStringLiteral("; its last line may be incomplete");
     return Outcome::Failed;
 }
 
-bool CsvOutput::writeAll(const QByteArray &bytes, int &code)
+bool CsvOutput::writeAll(const QByteArray &bytes, int &code, qint64 &done)
 {
-    qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0) {

@@ -12,8 +12,9 @@ struct stat;
 
 // Where the recorder's table goes: a file, appended to and never truncated, or standard
 // output. Each record goes out in one write, as soon as it is made, and reaches a file
-// whole or not at all: a record cut short by a failed write is cut off again, so the
-// file always ends with a whole line.
+// whole or not at all: a record cut short by a failed write is cut off again, back to
+// the size the file had before it, so the file always ends with a whole line and
+// nothing written before is ever lost.
 class CsvOutput
 {
 public:
@@ -41,8 +42,9 @@ private:
     CsvOutput(int fd, QString name, bool owned);
     bool prepare(bool checkTable, QString &error);
     bool checkTableOf(const struct stat &written, QString &error);
-    bool cutTornLine(int reader, off_t size, QString &error);
-    bool writeAll(const QByteArray &bytes, int &code);
+    bool repairLastLine(int reader, off_t size, QString &error);
+    bool endLastLine(int reader, off_t whole, off_t size, QString &error);
+    bool writeAll(const QByteArray &bytes, int &code, qint64 &done);
 
     int fd;
     QString name;

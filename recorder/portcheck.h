@@ -4,8 +4,14 @@
 #include <QString>
 
 // Why a port named on the command line cannot be recorded from: it does not exist, is no
-// device, or may not be read by this user. Empty when nothing stands in the way.
+// terminal, may not be read by this user, or another program holds it. Empty when nothing
+// stands in the way.
 QString portProblem(const QString &path);
+
+// "PATH is in use by another program (PID N)" where another program holds the port, the
+// number where its lock file tells; empty where none is seen to. Without tryOpen only the
+// lock files are asked: a port this process holds itself refuses a second open too.
+QString portInUse(const QString &path, bool tryOpen);
 
 // Whether this user lacks the permission to read the port: the usual first stumble.
 bool lacksReadPermission(const QString &path);

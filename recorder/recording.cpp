@@ -5,10 +5,12 @@
 #include "recorder/csvoutput.h"
 #include "recorder/csvrecord.h"
 #include "recorder/portcheck.h"
+#include "recorder/portlock.h"
 #include "recorder/readingrecorder.h"
 #include "recorder/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QThread>
 
 #include <climits>
@@ -47,16 +49,22 @@ int Recording::record(const RecorderOptions &options)
             return 1;
         }
     } else {
-        const QString problem = portProblem(options.port);
+        // By the device's own path, as a search lists it: the lock file that keeps out a
+        // second reader is named after the path, and a link would name another.
+        const QString canonical = QFileInfo(options.port).canonicalFilePath();
+        const QString port = canonical.isEmpty() ? options.port : canonical;
+        const QString problem = portProblem(port);
         if (!problem.isEmpty()) {
             printError(problem);
             return 1;
         }
-        ports = QStringList{options.port};
+        ports = QStringList{port};
     }
 
-    // A reader that goes away shows as a failed write, which ends the recording quietly.
+    // A reader that goes away shows as a failed write, which ends the recording quietly;
+    // a file grown to the size limit, as a failed write that is said.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     QString error;
     std::unique_ptr<CsvOutput> output = options.output.isEmpty()
                                             ? CsvOutput::standardOutput(error)
@@ -87,26 +95,31 @@ Recording::Recording(const RecorderOptions &options, QStringList ports,
     worker->moveToThread(workerThread);
     recorder->moveToThread(workerThread);
 
-    // The worker is wired as the window wires it.
-    connect(workerThread, SIGNAL(started()), worker, SLOT(process()));
-    connect(worker, SIGNAL(finished()), workerThread, SLOT(quit()));
-    connect(worker, SIGNAL(finished()), worker, SLOT(deleteLater()));
-    connect(worker, SIGNAL(stop()), this, SLOT(slot_stop()));
-    connect(worker, SIGNAL(signal_newLine(int, QString)), this, SLOT(slot_newLine(int, QString)));
-    connect(worker, SIGNAL(signal_com(QString)), this, SLOT(slot_com(QString)));
+    connect(workerThread, &QThread::started, worker, &WorkerSerialPort::process);
+    connect(worker, &WorkerSerialPort::finished, workerThread, &QThread::quit);
+    connect(worker, &WorkerSerialPort::finished, worker, &QObject::deleteLater);
+    connect(worker, &WorkerSerialPort::stop, this, &Recording::searchOver);
+    connect(worker, &WorkerSerialPort::signal_newLine, this,
+            [this](int, const QString &serial) { headSeen(serial); });
+    connect(worker, &WorkerSerialPort::signal_com, this, &Recording::portTried);
     // Both in the worker's thread: each reading is written down as it is decoded.
-    connect(worker, SIGNAL(signal_newFixed(int)), recorder, SLOT(slot_newFixed(int)));
-    connect(worker, SIGNAL(signal_newLine(int, QString)), recorder,
-            SLOT(slot_newLine(int, QString)));
-    connect(recorder, SIGNAL(signal_recorded()), this, SLOT(slot_recorded()));
-    connect(recorder, SIGNAL(signal_writeFailed(QString)), this, SLOT(slot_writeFailed(QString)));
-    connect(recorder, SIGNAL(signal_readerGone()), this, SLOT(slot_readerGone()));
+    connect(worker, &WorkerSerialPort::signal_newFixed, recorder, &ReadingRecorder::slot_newFixed);
+    connect(worker, &WorkerSerialPort::signal_newLine, recorder, &ReadingRecorder::slot_newLine);
+    connect(recorder, &ReadingRecorder::signal_recorded, this, [this] { ++records; });
+    connect(recorder, &ReadingRecorder::signal_writeFailed, this, &Recording::writeFailed);
+    connect(recorder, &ReadingRecorder::signal_readerGone, this, [this] {
+        stopped = true;
+        end();
+    });
     // Released on their own thread as it ends.
-    connect(workerThread, SIGNAL(finished()), worker, SLOT(deleteLater()));
-    connect(workerThread, SIGNAL(finished()), recorder, SLOT(deleteLater()));
+    connect(workerThread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(workerThread, &QThread::finished, recorder, &QObject::deleteLater);
 
     auto *stopSignals = new StopSignals(this);
-    connect(stopSignals, SIGNAL(signal_stopRequested()), this, SLOT(slot_stopRequested()));
+    connect(stopSignals, &StopSignals::signal_stopRequested, this, [this] {
+        stopped = true;
+        end();
+    });
 
     workerThread->start(QThread::InheritPriority);
 }
@@ -125,25 +138,29 @@ int Recording::run()
     QCoreApplication::exec();
     workerThread->quit();
     if (!workerThread->wait(ShutDownWaitMs)) {
-        // Nothing is lost by not waiting: every record went out whole when it was made.
+        // Asleep in its pause after the last port, or blocked on a reader that stopped
+        // reading: every record already went out whole, and only the port's lock file
+        // would outlive us.
+        removeOwnPortLocks(ports);
+        const int status = conclude();
         std::fflush(stderr);
         std::_Exit(status);
     }
     delete workerThread;
-    return status;
+    // What the worker's thread did before it ended, in order: a reading recorded in the
+    // last moments counts, and is said, before the outcome.
+    QCoreApplication::sendPostedEvents(this);
+    return conclude();
 }
 
-void Recording::slot_com(QString)
+void Recording::portTried()
 {
-    if (!headSerial.isEmpty())
-        report(QStringLiteral("head %1 lost on %2")
-                   .arg(visibleText(headSerial), ports.value(portIndex)));
-    headSerial.clear();
+    reportLost();
     ++portIndex;
     report(QStringLiteral("trying %1").arg(ports.value(portIndex)));
 }
 
-void Recording::slot_newLine(int, QString serial)
+void Recording::headSeen(const QString &serial)
 {
     if (serial == headSerial)
         return;
@@ -152,53 +169,52 @@ void Recording::slot_newLine(int, QString serial)
     report(QStringLiteral("head %1 found on %2").arg(visibleText(serial), ports.value(portIndex)));
 }
 
-void Recording::slot_stop()
+void Recording::searchOver()
 {
-    if (!headSerial.isEmpty())
-        report(QStringLiteral("head %1 lost on %2")
-                   .arg(visibleText(headSerial), ports.value(portIndex)));
-    headSerial.clear();
-    if (records > 0)
-        finish(0);
-    else
-        finish(1, outcomeOfSearch());
+    reportLost();
+    searched = true;
+    end();
 }
 
-void Recording::slot_recorded()
+void Recording::writeFailed(const QString &message)
 {
-    ++records;
+    if (failure.isEmpty())
+        failure = message;
+    end();
 }
 
-void Recording::slot_writeFailed(QString message)
+void Recording::end()
 {
-    finish(1, message);
-}
-
-void Recording::slot_readerGone()
-{
-    finish(0);
-}
-
-void Recording::slot_stopRequested()
-{
-    finish(0);
-}
-
-void Recording::finish(int exitStatus, const QString &message)
-{
-    if (finished)
+    if (ended)
         return;
-    finished = true;
-    status = exitStatus;
-    if (!message.isEmpty())
-        printError(message);
+    ended = true;
     QCoreApplication::quit();
+}
+
+int Recording::conclude()
+{
+    if (!failure.isEmpty()) {
+        printError(failure);
+        return 1;
+    }
+    if (stopped || !searched || records > 0)
+        return 0;
+    printError(outcomeOfSearch());
+    return 1;
 }
 
 void Recording::report(const QString &text) const
 {
     if (showProgress)
         printError(text);
+}
+
+void Recording::reportLost()
+{
+    if (!headSerial.isEmpty())
+        report(QStringLiteral("head %1 lost on %2")
+                   .arg(visibleText(headSerial), ports.value(portIndex)));
+    headSerial.clear();
 }
 
 QString Recording::outcomeOfSearch() const
@@ -209,12 +225,22 @@ QString Recording::outcomeOfSearch() const
     const QStringList tried = ports.mid(0, portIndex + 1);
     QString outcome = QStringLiteral("no head found on %1").arg(tried.join(QStringLiteral(", ")));
     QStringList refused;
-    for (const QString &port : tried) {
-        if (lacksReadPermission(port))
+    QStringList busy;
+    for (int i = 0; i < tried.size(); ++i) {
+        const QString &port = tried.at(i);
+        if (lacksReadPermission(port)) {
             refused.append(port);
+            continue;
+        }
+        // The last port is still open here, by this process.
+        const QString inUse = portInUse(port, i != portIndex);
+        if (!inUse.isEmpty())
+            busy.append(inUse);
     }
     if (!refused.isEmpty())
         outcome += QStringLiteral("; no permission to open %1: %2")
                        .arg(refused.join(QStringLiteral(", ")), dialoutHint());
+    if (!busy.isEmpty())
+        outcome += QStringLiteral("; ") + busy.join(QStringLiteral("; "));
     return outcome;
 }

@@ -14,9 +14,10 @@ class CsvOutput;
 class QThread;
 
 // One run of the recorder: the acquisition worker in a thread of its own, as the window
-// runs it, with a ReadingRecorder beside it writing the table; progress and the outcome
-// on standard error. Ends as the window does, when the last port has been given up, or
-// at once on a failed write, a reader gone, or Ctrl+C.
+// runs it, with a ReadingRecorder beside it writing the table; progress on standard error.
+// Ends as the window does, when the last port has been given up, or at once on a failed
+// write, a reader gone, or Ctrl+C; the outcome is decided once, at the end, from what the
+// table holds.
 class Recording : public QObject
 {
     Q_OBJECT
@@ -32,31 +33,30 @@ public:
     // Runs the event loop until the recording ends; answers the exit status.
     int run();
 
-private slots:
-    void slot_com(QString);
-    void slot_newLine(int, QString serial);
-    void slot_stop();
-    void slot_recorded();
-    void slot_writeFailed(QString message);
-    void slot_readerGone();
-    void slot_stopRequested();
-
 private:
-    void finish(int status, const QString &message = QString());
+    void portTried();
+    void headSeen(const QString &serial);
+    void searchOver();
+    void writeFailed(const QString &message);
+    void end();
+    // Says the outcome, once: the exit status.
+    int conclude();
     void report(const QString &text) const;
+    void reportLost();
     QString outcomeOfSearch() const;
 
     QStringList ports;
     std::unique_ptr<CsvOutput> output;
-    bool heldOnly;
     bool showProgress;
     QPointer<QThread> workerThread;
     int portIndex = -1; // of the port the worker tries or reads
     QString headSerial; // of the head on that port, once one is found
     QString lastSerial; // of the last head found on any port
     qint64 records = 0;
-    bool finished = false;
-    int status = 0;
+    bool ended = false;
+    bool stopped = false;  // by a signal, or by a reader gone: not a failure
+    bool searched = false; // every port given up
+    QString failure;
 };
 
 #endif

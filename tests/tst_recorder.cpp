@@ -4,7 +4,9 @@
 #include "testsupport/filebytes.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
+#include "testsupport/headstreamer.h"
 #include "testsupport/namespacedrun.h"
+#include "testsupport/processprobe.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -21,6 +23,7 @@
 #include <csignal>
 #include <optional>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,8 +101,15 @@ class RecorderRun : public NamespacedRun
 {
 public:
     RecorderRun(const QString &folder, const QStringList &arguments, const QStringList &ports = {},
-                QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
-        : NamespacedRun(recorderProgram(), arguments, ports, folder, env)
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+                const QStringList &wrapper = {})
+        : NamespacedRun(wrapper.isEmpty() ? recorderProgram() : wrapper.first(),
+                        wrapper.isEmpty()
+                            ? arguments
+                            : wrapper.mid(1) +
+                                  QStringList{QFileInfo(recorderProgram()).absoluteFilePath()} +
+                                  arguments,
+                        ports, folder, env)
     {
     }
 
@@ -123,6 +133,11 @@ public:
         out += process.readAllStandardOutput();
         return out;
     }
+    QByteArray takeErrors()
+    {
+        err += process.readAllStandardError();
+        return err;
+    }
 
     QByteArray out;
     QByteArray err;
@@ -135,20 +150,25 @@ QProcessEnvironment environmentWith(const QString &name, const QString &value)
     return env;
 }
 
-// Streams one frame every 20 ms, whether or not anybody reads them yet.
-class Streamer
+// An earlier day's table of exactly two pages, so that a full disk has no room left in
+// its last page.
+QByteArray pageAlignedTable()
 {
-public:
-    Streamer(HeadSimulator &head, const QByteArray &serial)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [&head, serial, this] {
-            head.write(headFrame(++count, false, serial), 0);
-        });
-        timer.start(20);
-    }
-    QTimer timer;
-    int count = 0;
-};
+    const QByteArray shortRecord("2026-12-07T14:03:12.345+01:00,ABC123,1.0,0\n");
+    const QByteArray longRecord("2026-12-07T14:03:12.345+01:00,ABC123,12.3,1\n");
+    const int room = 8192 - int(Header.size());
+    const int records = room / int(shortRecord.size());
+    const int longOnes = room - records * int(shortRecord.size());
+    QByteArray table = Header;
+    for (int i = 0; i < records; ++i)
+        table += i < longOnes ? longRecord : shortRecord;
+    return table;
+}
+
+QStringList entriesOf(const QString &path)
+{
+    return QDir(path).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
+}
 
 int lineCount(const QByteArray &bytes)
 {
@@ -187,10 +207,13 @@ private slots:
     void helpAndVersion();
     void unusablePortSaidAtOnce_data();
     void unusablePortSaidAtOnce();
+    void searchFindsHeadAndEndsAfterItIsLost_data();
     void searchFindsHeadAndEndsAfterItIsLost();
     void noHeadFoundNamesPortsAndPermission();
     void stopSignalEndsAtOnce_data();
     void stopSignalEndsAtOnce();
+    void busyPortSaidAtOnceAndAfterSearch();
+    void outcomeFollowsTheTable();
     void fullDiskKeepsWholeRecords_data();
     void fullDiskKeepsWholeRecords();
     void closedPipeEndsQuietly();
@@ -301,8 +324,16 @@ void TestRecorder::tableAppendedToAsFound_data()
     QTest::newRow("empty file") << file << QByteArray() << false << 0 << Header << QString();
     QTest::newRow("an earlier run's table")
         << file << earlier << false << 0 << earlier << QString();
-    QTest::newRow("torn last record") << file << earlier + "2026-12-07T14:03:12.9" << false << 0
-                                      << earlier << "ended in an incomplete line of 21 bytes";
+    QTest::newRow("torn last record")
+        << file << earlier + "2026-12-07T14:03:12.9" << false << 0 << earlier
+        << "ended in an incomplete line of 21 bytes, no record: \"2026-12-07T14:03:12.9\"; cut";
+    const QByteArray unended("2026-12-07T14:03:13.000+01:00,\"AB,C12\",-2.5,1");
+    QTest::newRow("whole last record without its line end")
+        << file << earlier + unended << false << 0 << earlier + unended + "\n"
+        << "ended without a line end after its last record; added one";
+    QTest::newRow("table another run records to")
+        << QStringLiteral("locked") << earlier << false << 1 << earlier
+        << "is being recorded to by another run";
     QTest::newRow("another program's file")
         << file << QByteArray("a,b\n1,2\n") << false << 1 << QByteArray("a,b\n1,2\n")
         << "does not start with the header";
@@ -328,10 +359,16 @@ void TestRecorder::tableAppendedToAsFound()
         QSKIP("only root can run the recorder as another user");
 
     clearTable();
-    if (made == QLatin1String("file")) {
+    const bool isFile = made == QLatin1String("file") || made == QLatin1String("locked");
+    QFile otherRun(table());
+    if (isFile) {
         QVERIFY(writeBytes(table(), before));
         QVERIFY(QFile::setPermissions(table(), QFile::ReadOwner | QFile::WriteOwner |
                                                    QFile::ReadOther | QFile::ReadGroup));
+        if (made == QLatin1String("locked")) {
+            QVERIFY(otherRun.open(QIODevice::ReadOnly));
+            QCOMPARE(::flock(otherRun.handle(), LOCK_EX | LOCK_NB), 0);
+        }
     } else if (made == QLatin1String("fifo")) {
         QCOMPARE(::mkfifo(table().toLocal8Bit().constData(), 0644), 0);
     } else if (made == QLatin1String("folder")) {
@@ -354,7 +391,7 @@ void TestRecorder::tableAppendedToAsFound()
     QCOMPARE(run.process.exitCode(), status);
     QVERIFY2(said.isEmpty() ? run.err.isEmpty() : QString::fromLocal8Bit(run.err).contains(said),
              run.err.constData());
-    if (!made.isEmpty() && made != QLatin1String("file"))
+    if (!made.isEmpty() && !isFile)
         return;
 
     const QByteArray after = readBytes(table());
@@ -438,6 +475,8 @@ void TestRecorder::unusablePortSaidAtOnce_data()
     QTest::newRow("missing") << "/nonexistent/ttyUSB9" << false
                              << "/nonexistent/ttyUSB9 does not exist";
     QTest::newRow("no device") << "/etc/hostname" << false << "/etc/hostname is no serial port";
+    QTest::newRow("a device but no terminal")
+        << "/dev/null" << false << "/dev/null is no serial port (not a terminal)";
     QTest::newRow("not readable by the user")
         << "pty" << true << "Permission denied; serial ports belong to the group dialout";
     QTest::newRow("no port on the machine") << QString() << false << "no serial port found";
@@ -467,16 +506,35 @@ void TestRecorder::unusablePortSaidAtOnce()
     QVERIFY2(text.contains(said) && text.count('\n') == 1, qPrintable(text));
 }
 
+void TestRecorder::searchFindsHeadAndEndsAfterItIsLost_data()
+{
+    QTest::addColumn<bool>("heldOnly");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("lastWord");
+
+    QTest::newRow("every reading") << false << 0 << QString();
+    QTest::newRow("held only, none held")
+        << true << 1 << "head-readout-log: no held reading recorded: head HD0042 sent none\n";
+}
+
 // Found on the second port as the window finds it; given up 5 s after the head is
-// unplugged, and ended after the pause that follows, with status 0.
+// unplugged, and ended after the pause that follows: status 0 when something was
+// recorded, else 1 and why.
 void TestRecorder::searchFindsHeadAndEndsAfterItIsLost()
 {
+    QFETCH(bool, heldOnly);
+    QFETCH(int, status);
+    QFETCH(QString, lastWord);
     HeadSimulator silent;
     HeadSimulator head;
-    Streamer stream(head, "HD0042");
-    RecorderRun run(folder.path(), {QStringLiteral("--verbose")},
+    HeadStreamer stream(head);
+    RecorderRun run(folder.path(),
+                    heldOnly
+                        ? QStringList{QStringLiteral("--verbose"), QStringLiteral("--held-only")}
+                        : QStringList{QStringLiteral("--verbose")},
                     {silent.slavePath(), head.slavePath()});
-    QTRY_VERIFY_WITH_TIMEOUT(lineCount(run.takeOutput()) >= 6, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(run.takeErrors().contains("found on"), 8000);
+    QTest::qWait(300);
     stream.timer.stop();
     head.hangUp();
     QElapsedTimer sinceUnplug;
@@ -484,14 +542,16 @@ void TestRecorder::searchFindsHeadAndEndsAfterItIsLost()
     QVERIFY(run.ends(15000));
     QVERIFY2(sinceUnplug.elapsed() > 9000 && sinceUnplug.elapsed() < 12000,
              qPrintable(QString::number(sinceUnplug.elapsed())));
-    QCOMPARE(run.process.exitCode(), 0);
+    QCOMPARE(run.process.exitCode(), status);
     QVERIFY(wholeTable(run.out));
+    QCOMPARE(lineCount(run.out) > 1, !heldOnly);
     QCOMPARE(QString::fromLocal8Bit(run.err),
              QStringLiteral("head-readout-log: trying %1\n"
                             "head-readout-log: trying %2\n"
                             "head-readout-log: head HD0042 found on %2\n"
                             "head-readout-log: head HD0042 lost on %2\n")
-                 .arg(silent.slavePath(), head.slavePath()));
+                     .arg(silent.slavePath(), head.slavePath()) +
+                 lastWord);
 }
 
 // The search gives up a port it may not open like a silent one; the last word names the
@@ -527,25 +587,28 @@ void TestRecorder::stopSignalEndsAtOnce_data()
 
     QTest::newRow("Ctrl+C while recording") << int(SIGINT) << true;
     QTest::newRow("SIGTERM while recording") << int(SIGTERM) << true;
-    QTest::newRow("SIGTERM in the pause after the last port") << int(SIGTERM) << false;
+    QTest::newRow("Ctrl+C in the pause after the last port") << int(SIGINT) << false;
 }
 
-// At once, status 0, and every record written so far whole.
+// At once, status 0, every record written so far whole, and no lock file left on the port.
 void TestRecorder::stopSignalEndsAtOnce()
 {
     QFETCH(int, signal);
     QFETCH(bool, streaming);
     clearTable();
+    QTemporaryDir locks;
     HeadSimulator head;
-    Streamer stream(head, "HD0042");
+    HeadStreamer stream(head);
     if (!streaming)
         stream.timer.stop();
     RecorderRun run(folder.path(),
-                    {QStringLiteral("--port"), head.slavePath(), QStringLiteral("-o"), TableName});
+                    {QStringLiteral("--port"), head.slavePath(), QStringLiteral("-o"), TableName},
+                    {}, environmentWith(QStringLiteral("LOCK_DIR"), locks.path()));
+    QTRY_COMPARE_WITH_TIMEOUT(entriesOf(locks.path()).size(), 1, 5000);
     if (streaming)
         QTRY_VERIFY_WITH_TIMEOUT(lineCount(readBytes(table())) > 20, 5000);
-    else
-        QTest::qWait(2000); // given up after 1 s, then the pause
+    else // given up after 1 s, and asleep in the pause with the port still open
+        QTRY_VERIFY_WITH_TIMEOUT(hasSleepingThread(run.process.processId()), 5000);
     QElapsedTimer sinceSignal;
     sinceSignal.start();
     run.signal(signal);
@@ -553,21 +616,104 @@ void TestRecorder::stopSignalEndsAtOnce()
     QVERIFY2(sinceSignal.elapsed() < 1500, qPrintable(QString::number(sinceSignal.elapsed())));
     QCOMPARE(run.process.exitCode(), 0);
     QVERIFY(wholeTable(readBytes(table())));
+    QCOMPARE(entriesOf(locks.path()), QStringList());
+}
+
+// A port another program holds is said at once, with the holder's number, and named at
+// the end of a search: never split between two readers, even through a link and as root.
+void TestRecorder::busyPortSaidAtOnceAndAfterSearch()
+{
+    QTemporaryDir locks;
+    const QProcessEnvironment shared = environmentWith(QStringLiteral("LOCK_DIR"), locks.path());
+    HeadSimulator head;
+    HeadStreamer stream(head);
+    RecorderRun holder(folder.path(), {QStringLiteral("--port"), head.slavePath()}, {}, shared);
+    QTRY_VERIFY_WITH_TIMEOUT(lineCount(holder.takeOutput()) > 5, 5000);
+    const QString inUse = QStringLiteral("%1 is in use by another program (PID %2)")
+                              .arg(head.slavePath())
+                              .arg(holder.process.processId());
+
+    const QString link = folder.filePath(QStringLiteral("head-link"));
+    QFile::remove(link);
+    QVERIFY(QFile::link(head.slavePath(), link));
+    RecorderRun direct(folder.path(), {QStringLiteral("--port"), link}, {}, shared);
+    QVERIFY(direct.ends(2500));
+    QCOMPARE(direct.process.exitCode(), 1);
+    QCOMPARE(direct.out, QByteArray());
+    QCOMPARE(QString::fromLocal8Bit(direct.err),
+             QStringLiteral("head-readout-log: ") + inUse + '\n');
+
+    RecorderRun search(folder.path(), {QStringLiteral("--quiet")}, {head.slavePath()}, shared);
+    QVERIFY(search.ends(12000));
+    QCOMPARE(search.process.exitCode(), 1);
+    QCOMPARE(
+        QString::fromLocal8Bit(search.err),
+        QStringLiteral("head-readout-log: no head found on %1; %2\n").arg(head.slavePath(), inUse));
+
+    // The holder lost no frame to the others: its readings count up without a gap.
+    holder.signal(SIGTERM);
+    QVERIFY(holder.ends(2000));
+    const QList<QStringList> rows = *readTable(holder.out);
+    for (int i = 2; i < rows.size(); ++i)
+        QCOMPARE(rows.at(i).at(2).toDouble(), rows.at(i - 1).at(2).toDouble() + 0.1);
+}
+
+// A head that starts talking in the pause after the last port: whatever reaches the
+// table decides the status, said once at the end.
+void TestRecorder::outcomeFollowsTheTable()
+{
+    clearTable();
+    HeadSimulator head;
+    // On one processor, with the main thread run only when nothing else would run, the
+    // worker reads all that waits before the main thread takes in the end of the search.
+    RecorderRun run(
+        folder.path(),
+        {QStringLiteral("--port"), head.slavePath(), QStringLiteral("-o"), TableName}, {},
+        QProcessEnvironment::systemEnvironment(),
+        {QStringLiteral("/usr/bin/taskset"), QStringLiteral("-c"), QStringLiteral("0")});
+    QTRY_VERIFY_WITH_TIMEOUT(hasSleepingThread(run.process.processId()), 5000);
+    const sched_param lowest{};
+    QCOMPARE(::sched_setscheduler(pid_t(run.process.processId()), SCHED_IDLE, &lowest), 0);
+    QByteArray frames;
+    for (int i = 1; i <= 200; ++i)
+        frames += headFrame(i, false, "HD0042");
+    QVERIFY(head.write(frames));
+    QVERIFY(run.ends(8000));
+    const int records = lineCount(readBytes(table())) - 1;
+    const QString said = QString::fromLocal8Bit(run.err);
+    qInfo("%d records from the pause", records);
+    QVERIFY(records > 0);
+    QCOMPARE(run.process.exitCode(), 0);
+    QVERIFY2(said.isEmpty(), qPrintable(said));
 }
 
 void TestRecorder::fullDiskKeepsWholeRecords_data()
 {
-    QTest::addColumn<int>("pagesFree");
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("pagesFree"); // -1: no disk filled, a file size limit instead
+    QTest::addColumn<qint64>("sizeLimit");
+    QTest::addColumn<QString>("reason");
 
-    QTest::newRow("no room at all") << 0;
-    QTest::newRow("room for part of a record") << 1;
+    const QString full = QStringLiteral("No space left on device");
+    const QByteArray day = pageAlignedTable();
+    QTest::newRow("new table, no room at all") << QByteArray() << 0 << qint64(0) << full;
+    QTest::newRow("new table, room for part of a record") << QByteArray() << 1 << qint64(0) << full;
+    QTest::newRow("an earlier table, no room at all") << day << 0 << qint64(0) << full;
+    QTest::newRow("an earlier table, room for some records") << day << 1 << qint64(0) << full;
+    QTest::newRow("an earlier table at the file size limit")
+        << day << -1 << qint64(day.size()) << "File too large";
+    QTest::newRow("the file size limit inside a record")
+        << day << -1 << qint64(day.size() + 1000) << "File too large";
 }
 
 // Status 1 and a line naming the file and the reason, at the first write that fails; the
-// file keeps only whole records, its last one included.
+// file keeps all it held before and only whole records after it, its last one included.
 void TestRecorder::fullDiskKeepsWholeRecords()
 {
+    QFETCH(QByteArray, before);
     QFETCH(int, pagesFree);
+    QFETCH(qint64, sizeLimit);
+    QFETCH(QString, reason);
     // The mount must stay private to this process; the recorder's namespace starts as a
     // copy of this one, so it writes to the same small file system.
     static const bool ownMounts = ::unshare(CLONE_NEWNS) == 0 &&
@@ -580,7 +726,10 @@ void TestRecorder::fullDiskKeepsWholeRecords()
     QCOMPARE(::mount("none", disk.toLocal8Bit().constData(), "tmpfs", 0, "size=64k,mode=0755"), 0);
     const auto unmount =
         qScopeGuard([disk] { ::umount2(disk.toLocal8Bit().constData(), MNT_DETACH); });
-    {
+    const QString path = disk + QLatin1Char('/') + TableName;
+    if (!before.isEmpty())
+        QVERIFY(writeBytes(path, before));
+    if (pagesFree >= 0) {
         QFile filler(disk + QStringLiteral("/filler"));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const QByteArray page(4096, 'f');
@@ -590,23 +739,26 @@ void TestRecorder::fullDiskKeepsWholeRecords()
     }
 
     HeadSimulator head;
-    Streamer stream(head, "HD0042");
-    const QString path = disk + QLatin1Char('/') + TableName;
+    HeadStreamer stream(head);
     RecorderRun run(folder.path(),
-                    {QStringLiteral("--port"), head.slavePath(), QStringLiteral("--output"), path});
+                    {QStringLiteral("--port"), head.slavePath(), QStringLiteral("--output"), path},
+                    {}, QProcessEnvironment::systemEnvironment(),
+                    sizeLimit > 0 ? QStringList{QStringLiteral("/usr/bin/prlimit"),
+                                                QStringLiteral("--fsize=%1").arg(sizeLimit)}
+                                  : QStringList{});
     QVERIFY(run.ends(10000));
     QCOMPARE(run.process.exitCode(), 1);
     QCOMPARE(QString::fromLocal8Bit(run.err),
-             QStringLiteral("head-readout-log: cannot write to %1: No space left on device\n")
-                 .arg(path));
+             QStringLiteral("head-readout-log: cannot write to %1: %2\n").arg(path, reason));
     const QByteArray kept = readBytes(path);
-    if (pagesFree == 0) {
+    QVERIFY(kept.startsWith(before));
+    if (before.isEmpty() && pagesFree == 0) {
         QCOMPARE(kept, QByteArray());
         return;
     }
-    QVERIFY2(lineCount(kept) > 20, kept.constData());
     QVERIFY(wholeTable(kept));
-    qInfo("%d whole records kept in one page", lineCount(kept) - 1);
+    qInfo("%d whole records kept after the %d lines before", lineCount(kept) - lineCount(before),
+          lineCount(before));
 }
 
 // head-readout-log -o - | head -n 3: the reader goes away, the recorder ends with status 0 and
@@ -614,7 +766,7 @@ void TestRecorder::fullDiskKeepsWholeRecords()
 void TestRecorder::closedPipeEndsQuietly()
 {
     HeadSimulator head;
-    Streamer stream(head, "HD0042");
+    HeadStreamer stream(head);
     const QString statusFile = folder.filePath(QStringLiteral("status"));
     QFile::remove(statusFile);
     NamespacedRun run(

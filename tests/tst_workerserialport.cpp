@@ -1,6 +1,7 @@
 #include "acquisition/workerserialport.h"
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
+#include "testsupport/headstreamer.h"
 #include "testsupport/processprobe.h"
 
 #include <QDir>
@@ -122,18 +123,6 @@ public:
     QStringList com;
     int lines = 0;
     qint64 stopAt = -1;
-};
-
-// Streams whole frames every 20 ms whether or not anybody reads them yet.
-class Streamer
-{
-public:
-    explicit Streamer(HeadSimulator &head)
-    {
-        QObject::connect(&timer, &QTimer::timeout, [&head] { head.write(headFrame(42), 0); });
-        timer.start(20);
-    }
-    QTimer timer;
 };
 
 } // namespace
@@ -339,7 +328,7 @@ void TestWorkerSerialPort::lastSilentPortStopsFiveSecondsAfterGivingUp()
 void TestWorkerSerialPort::headOnThirdPortIsFoundAndKept()
 {
     HeadSimulator first, second, head;
-    Streamer stream(head);
+    HeadStreamer stream(head);
     ThreadedWorker run(portsOf({first.slavePath(), second.slavePath(), head.slavePath()}));
     QTRY_COMPARE_WITH_TIMEOUT(run.com.size(), 3, 4000);
     const qint64 foundAt = run.clock.elapsed();

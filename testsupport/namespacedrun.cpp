@@ -21,7 +21,11 @@ QStringList unshareArguments()
 const char *const NamespaceScript = R"(
 set -e
 mount -t tmpfs none /sys/class/tty
-mount -t tmpfs none /run/lock
+if [ -n "$LOCK_DIR" ]; then
+  mount --bind "$LOCK_DIR" /run/lock
+else
+  mount -t tmpfs none /run/lock
+fi
 for node in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
   if [ -e "$node" ]; then mount --bind /dev/null "$node"; fi
 done

@@ -10,8 +10,9 @@
 // system lists exactly the given pseudo-terminals as its serial ports (or none at all),
 // the machine's own ports are replaced by /dev/null, and port lock files go to a private
 // /run/lock: the machine's ports, often its console, are never opened, and a killed run
-// leaves no lock file behind. With RUN_AS_UID in env, the program runs as that user and
-// group, without supplementary groups.
+// leaves no lock file behind. With LOCK_DIR in env, that folder is /run/lock instead: runs
+// given the same one see each other's lock files, and the test sees them. With RUN_AS_UID in env,
+// the program runs as that user and group, without supplementary groups.
 class NamespacedRun
 {
 public:

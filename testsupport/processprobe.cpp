@@ -1,9 +1,11 @@
 #include "testsupport/processprobe.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <fstream>
 #include <string>
@@ -44,4 +46,16 @@ double ownCpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool hasSleepingThread(qint64 pid)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &thread : threads) {
+        QFile wchan(tasks + QLatin1Char('/') + thread + QStringLiteral("/wchan"));
+        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("nanosleep"))
+            return true;
+    }
+    return false;
 }
