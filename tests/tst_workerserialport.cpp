@@ -243,6 +243,14 @@ void TestWorkerSerialPort::silenceLimitIsFiftyTicksAfterLastMarker()
     QTRY_COMPARE(run.lines.count(), 2);
     run.tick(49);
     QCOMPARE(run.com.count(), 1);
+
+    // A head that keeps talking keeps its port for ever.
+    for (int frame = 3; frame < 6; ++frame) {
+        QVERIFY(head.write(headFrame(frame)));
+        QTRY_COMPARE(run.lines.count(), frame);
+        run.tick(49);
+    }
+    QCOMPARE(run.com.count(), 1);
     run.tick(1);
     QCOMPARE(run.com.count(), 2);
     QCOMPARE(run.com.at(1).at(0).toString(), WorkerSerialPort::portLabel(spare.slavePath()));
@@ -335,12 +343,7 @@ void TestWorkerSerialPort::headOnThirdPortIsFoundAndKept()
     QVERIFY2(foundAt >= 1800 && foundAt < 3000, qPrintable(QString::number(foundAt)));
     QCOMPARE(run.com.at(2), WorkerSerialPort::portLabel(head.slavePath()));
     QTRY_VERIFY(run.lines > 0);
-
-    // Frames keep the worker on its port well past the silence limit.
-    QTest::qWait(6000);
-    QCOMPARE(run.com.size(), 3);
     QCOMPARE(run.stopAt, -1);
-    QVERIFY(run.lines > 100);
 }
 
 void TestWorkerSerialPort::silentHeadLosesPortAfterFiveSeconds()
@@ -358,7 +361,9 @@ void TestWorkerSerialPort::silentHeadLosesPortAfterFiveSeconds()
 
     QTRY_COMPARE_WITH_TIMEOUT(run.com.size(), 2, 7000);
     const qint64 lostAfter = sinceLastMarker.elapsed();
-    QVERIFY2(lostAfter >= 4800 && lostAfter <= 5300, qPrintable(QString::number(lostAfter)));
+    // Not before its time; the tick-driven test pins the tick, where a sanitizer's slower
+    // thread would only blur the upper end here.
+    QVERIFY2(lostAfter >= 4800 && lostAfter <= 6500, qPrintable(QString::number(lostAfter)));
     QCOMPARE(run.com.at(1), WorkerSerialPort::portLabel(spare.slavePath()));
 }
 
