@@ -96,10 +96,12 @@ fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	$(CONFIGURE) -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DHEADREADOUT_FUZZ=ON
-	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder
-	mkdir -p $(BUILD)-fuzz/corpus
-	$(BUILD)-fuzz/bin/fuzz-framedecoder -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	  $(BUILD)-fuzz/corpus
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder fuzz-csvrecord
+	for target in framedecoder csvrecord; do \
+	  mkdir -p $(BUILD)-fuzz/corpus-$$target && \
+	  $(BUILD)-fuzz/bin/fuzz-$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(BUILD)-fuzz/corpus-$$target || exit 1; \
+	done
 
 bench: build
 	bench/bench-table.sh $(BUILD)

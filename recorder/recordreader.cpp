@@ -82,7 +82,7 @@ std::optional<Reading> readRecord(const QByteArray &line)
     reading.time = QDateTime::fromString(fields->at(0), Qt::ISODateWithMs);
     const std::optional<int> value = readingValue(fields->at(2));
     const QString &held = fields->at(3);
-    if (!reading.time.isValid() || fields->at(1).isEmpty() || !value ||
+    if (!reading.time.isValid() || !value ||
         (held != QLatin1String("0") && held != QLatin1String("1")))
         return std::nullopt;
     reading.serial = fields->at(1);

@@ -1,0 +1,70 @@
+// libFuzzer target: any reading, with any serial, written as one record and read back.
+// The record must be exactly one line, which the table's own reader takes back to the
+// same time, the serial with its invisible characters as U+FFFD, and the same reading
+// text and held flag. Any violation aborts.
+//
+// The input: four bytes of reading (little-endian), one byte whose low bit is the held
+// flag and whose rest picks the offset from UTC, four bytes of seconds since 2000, then
+// the serial as UTF-16 code units, unpaired surrogates and all.
+
+#include "recorder/csvrecord.h"
+#include "recorder/recordreader.h"
+
+#include <QTimeZone>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+
+[[noreturn]] void violation(const char *what, const QByteArray &record)
+{
+    std::fprintf(stderr, "fuzz-csvrecord: %s in: %s\n", what, record.constData());
+    std::abort();
+}
+
+template <typename T> T take(const uint8_t *&data, size_t &size)
+{
+    T value{};
+    const size_t n = size < sizeof value ? size : sizeof value;
+    std::memcpy(&value, data, n);
+    data += n;
+    size -= n;
+    return value;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    Reading reading;
+    reading.value = take<int32_t>(data, size);
+    const uint8_t flags = take<uint8_t>(data, size);
+    reading.held = (flags & 1) != 0;
+    // Offsets from -12:00 to +14:00 in quarter hours, as time zones have them.
+    const int offset = (int(flags >> 1) % 105 - 48) * 15 * 60;
+    const qint64 seconds = take<uint32_t>(data, size);
+    reading.time = QDateTime::fromMSecsSinceEpoch((946684800 + seconds) * 1000 + seconds % 1000,
+                                                  Qt::OffsetFromUTC, offset);
+    reading.serial = QString(reinterpret_cast<const QChar *>(data), int(size / 2));
+
+    const QByteArray record = csvRecord(reading);
+    if (!record.endsWith('\n') || record.count('\n') != 1)
+        violation("not one line", record);
+    const std::optional<Reading> back = readRecord(record.chopped(1));
+    if (!back)
+        violation("not read back", record);
+    if (back->time != reading.time || back->time.offsetFromUtc() != offset)
+        violation("time", record);
+    if (back->serial != visibleText(reading.serial))
+        violation("serial", record);
+    if (readingText(back->value) != readingText(reading.value))
+        violation("reading", record);
+    if (back->held != reading.held)
+        violation("held flag", record);
+    return 0;
+}
