@@ -77,10 +77,10 @@ FrameDecoder::Frame FrameDecoder::decode() const
         frame.value = -magnitude;
         break;
     case '>':
-        frame.value = OverRange;
+        frame.value = Measurement::OverRange;
         break;
     case '<':
-        frame.value = UnderRange;
+        frame.value = Measurement::UnderRange;
         break;
     default:
         frame.value = magnitude;

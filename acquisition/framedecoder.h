@@ -1,6 +1,8 @@
 #ifndef FRAMEDECODER_H
 #define FRAMEDECODER_H
 
+#include "measurement/measurement.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,8 +16,6 @@ class FrameDecoder
 public:
     static constexpr int WindowSize = 32;
     static constexpr int FrameSize = 16;
-    static constexpr int OverRange = 2560;
-    static constexpr int UnderRange = -2560;
 
     struct Frame {
         int value = 0;

@@ -1,6 +1,6 @@
 #include "display/valueformat.h"
 
-#include "acquisition/framedecoder.h"
+#include "measurement/measurement.h"
 
 namespace
 {
@@ -16,9 +16,9 @@ QString signedText(const char *sign, int magnitude)
 QString formatValue(int value)
 {
     // Tested before any negation, so the most negative int never overflows.
-    if (value >= FrameDecoder::OverRange)
+    if (value >= Measurement::OverRange)
         return QStringLiteral("+^^^.^");
-    if (value <= FrameDecoder::UnderRange)
+    if (value <= Measurement::UnderRange)
         return QStringLiteral("-vvv.v");
     if (value > 0)
         return signedText("+", value);

@@ -7,8 +7,8 @@
 // flag and whose rest picks the offset from UTC, four bytes of seconds since 2000, then
 // the serial as UTF-16 code units, unpaired surrogates and all.
 
-#include "recorder/csvrecord.h"
-#include "recorder/recordreader.h"
+#include "table/csvrecord.h"
+#include "table/recordreader.h"
 
 #include <QTimeZone>
 

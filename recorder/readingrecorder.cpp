@@ -1,7 +1,7 @@
 #include "recorder/readingrecorder.h"
 
-#include "recorder/csvoutput.h"
-#include "recorder/csvrecord.h"
+#include "table/csvoutput.h"
+#include "table/csvrecord.h"
 
 #include <QDateTime>
 

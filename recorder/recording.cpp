@@ -2,8 +2,8 @@
 
 #include "acquisition/portlister.h"
 #include "acquisition/workerserialport.h"
-#include "recorder/csvoutput.h"
-#include "recorder/csvrecord.h"
+#include "table/csvoutput.h"
+#include "table/csvrecord.h"
 #include "recorder/portcheck.h"
 #include "recorder/portlock.h"
 #include "recorder/readingrecorder.h"

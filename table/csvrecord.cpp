@@ -1,6 +1,6 @@
-#include "recorder/csvrecord.h"
+#include "table/csvrecord.h"
 
-#include "acquisition/framedecoder.h"
+#include "measurement/measurement.h"
 
 #include <QLocale>
 
@@ -69,9 +69,9 @@ QString readingText(int value)
 {
     // The same limits as the window's over- and under-range texts; testing before any
     // negation keeps the most negative int from overflowing.
-    if (value >= FrameDecoder::OverRange)
+    if (value >= Measurement::OverRange)
         return QStringLiteral("over");
-    if (value <= FrameDecoder::UnderRange)
+    if (value <= Measurement::UnderRange)
         return QStringLiteral("under");
     const int magnitude = std::abs(value);
     return (value < 0 ? QStringLiteral("-") : QString()) + QString::number(magnitude / 10) +

@@ -1,7 +1,7 @@
-#include "recorder/csvoutput.h"
+#include "table/csvoutput.h"
 
-#include "recorder/csvrecord.h"
-#include "recorder/recordreader.h"
+#include "table/csvrecord.h"
+#include "table/recordreader.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "recorder/recordreader.h"
+#include "table/recordreader.h"
 
-#include "acquisition/framedecoder.h"
+#include "measurement/measurement.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -51,15 +51,15 @@ std::optional<QStringList> splitFields(const QString &line)
 std::optional<int> readingValue(const QString &text)
 {
     if (text == QLatin1String("over"))
-        return FrameDecoder::OverRange;
+        return Measurement::OverRange;
     if (text == QLatin1String("under"))
-        return FrameDecoder::UnderRange;
+        return Measurement::UnderRange;
     static const QRegularExpression number(QStringLiteral("^(-?)(\\d{1,3})\\.(\\d)$"));
     const QRegularExpressionMatch match = number.match(text);
     if (!match.hasMatch())
         return std::nullopt;
     const int magnitude = match.captured(2).toInt() * 10 + match.captured(3).toInt();
-    if (magnitude >= FrameDecoder::OverRange)
+    if (magnitude >= Measurement::OverRange)
         return std::nullopt;
     return match.captured(1).isEmpty() ? magnitude : -magnitude;
 }

@@ -1,7 +1,7 @@
 #ifndef RECORDREADER_H
 #define RECORDREADER_H
 
-#include "recorder/csvrecord.h"
+#include "table/csvrecord.h"
 
 #include <QByteArray>
 
