@@ -7,6 +7,7 @@
 #include "testsupport/headstreamer.h"
 #include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
+#include "testsupport/threadhold.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,7 +23,6 @@
 
 #include <csignal>
 #include <optional>
-#include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -608,7 +608,7 @@ void TestRecorder::stopSignalEndsAtOnce()
     if (streaming)
         QTRY_VERIFY_WITH_TIMEOUT(lineCount(readBytes(table())) > 20, 5000);
     else // given up after 1 s, and asleep in the pause with the port still open
-        QTRY_VERIFY_WITH_TIMEOUT(hasSleepingThread(run.process.processId()), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(qThreadSleeps(run.process.processId()), 5000);
     QElapsedTimer sinceSignal;
     sinceSignal.start();
     run.signal(signal);
@@ -664,20 +664,19 @@ void TestRecorder::outcomeFollowsTheTable()
 {
     clearTable();
     HeadSimulator head;
-    // On one processor, with the main thread run only when nothing else would run, the
-    // worker reads all that waits before the main thread takes in the end of the search.
-    RecorderRun run(
-        folder.path(),
-        {QStringLiteral("--port"), head.slavePath(), QStringLiteral("-o"), TableName}, {},
-        QProcessEnvironment::systemEnvironment(),
-        {QStringLiteral("/usr/bin/taskset"), QStringLiteral("-c"), QStringLiteral("0")});
-    QTRY_VERIFY_WITH_TIMEOUT(hasSleepingThread(run.process.processId()), 5000);
-    const sched_param lowest{};
-    QCOMPARE(::sched_setscheduler(pid_t(run.process.processId()), SCHED_IDLE, &lowest), 0);
+    RecorderRun run(folder.path(),
+                    {QStringLiteral("--port"), head.slavePath(), QStringLiteral("-o"), TableName});
+    QTRY_VERIFY_WITH_TIMEOUT(qThreadSleeps(run.process.processId()), 5000);
+    // The main thread takes in the end of the search only after the worker has recorded
+    // what waited on the line.
+    ThreadHold mainThread(run.process.processId());
+    QVERIFY(mainThread.held());
     QByteArray frames;
     for (int i = 1; i <= 200; ++i)
         frames += headFrame(i, false, "HD0042");
     QVERIFY(head.write(frames));
+    QTRY_VERIFY_WITH_TIMEOUT(lineCount(readBytes(table())) > 1, 15000);
+    mainThread.release();
     QVERIFY(run.ends(8000));
     const int records = lineCount(readBytes(table())) - 1;
     const QString said = QString::fromLocal8Bit(run.err);

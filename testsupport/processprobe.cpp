@@ -48,13 +48,17 @@ double ownCpuSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-bool hasSleepingThread(qint64 pid)
+bool qThreadSleeps(qint64 pid)
 {
     const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
     const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &thread : threads) {
-        QFile wchan(tasks + QLatin1Char('/') + thread + QStringLiteral("/wchan"));
-        if (wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("nanosleep"))
+        const QString task = tasks + QLatin1Char('/') + thread;
+        QFile name(task + QStringLiteral("/comm"));
+        QFile wchan(task + QStringLiteral("/wchan"));
+        // Only Qt's own threads: a sanitizer's helper thread sleeps all the time.
+        if (name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == "QThread" &&
+            wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("nanosleep"))
             return true;
     }
     return false;

@@ -13,9 +13,9 @@ long residentKiB(qint64 pid = 0);
 // (sysconf(_SC_CLK_TCK) a second), or -1 where it cannot be read.
 qint64 cpuTicks(qint64 pid);
 
-// Whether a thread of the process pid sleeps a fixed time (QThread::sleep and the like),
-// as the kernel tells where it waits.
-bool hasSleepingThread(qint64 pid);
+// Whether a QThread of the process pid sleeps a fixed time (QThread::sleep), as the
+// kernel tells where it waits.
+bool qThreadSleeps(qint64 pid);
 
 // This process's user plus system processor time in seconds, to the microsecond.
 double ownCpuSeconds();
