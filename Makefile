@@ -120,7 +120,8 @@ install: deps
 	cmake --install $(BUILD)
 
 # The .deb holds only what ships, built in its own folder with Debian's hardening flags
-# and stripped. It must pass lintian without errors or warnings and the desktop entry
+# and stripped; build type None, as Debian's own helpers use, so CMake adds no -O3 after
+# dpkg-buildflags' -O2. It must pass lintian without errors or warnings and the desktop entry
 # and AppStream validators, and its unpacked program the whole-process tests.
 VERSION := $(shell sed -n 's/^project.head-readout VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DEB = $(BUILD)/head-readout_$(VERSION)_$(shell dpkg --print-architecture).deb
@@ -128,7 +129,7 @@ PACKAGE_ROOT = $(BUILD)-package/package-root
 package: build
 	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev python3)
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
-	$(CONFIGURE) -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	$(CONFIGURE) -B $(BUILD)-package -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DBUILD_TESTING=OFF -DHEADREADOUT_TOOLS=OFF \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $$(dpkg-buildflags --get CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"

@@ -15,6 +15,17 @@ CommandLine mistake(const QString &problem)
     return line;
 }
 
+// The usage line names the program as it was started, often by its full path; the name
+// is what a user types.
+QString helpNamingTheProgram(QString help)
+{
+    const QString started = QCoreApplication::arguments().value(0);
+    const int at = help.indexOf(started);
+    if (!started.isEmpty() && at >= 0 && at < help.indexOf(QLatin1Char('\n')))
+        help.replace(at, started.size(), QCoreApplication::applicationName());
+    return help;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -28,7 +39,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("PATH"));
     const QCommandLineOption output(
         {QStringLiteral("o"), QStringLiteral("output")},
-        QStringLiteral("Append the records to FILE instead of writing them to standard output\n"
+        QStringLiteral("Append the records to FILE instead of writing them to standard output "
                        "(- is standard output)."),
         QStringLiteral("FILE"));
     const QCommandLineOption verbose(
@@ -36,10 +47,6 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("Report the search on standard error even when it is no terminal."));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
                                    QStringLiteral("Report nothing but errors."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help and exit."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version and exit."));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -48,14 +55,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
         "Finds the head's port as the readout window does, and ends when the last port\n"
         "has been given up: status 0 when a reading was recorded, 1 when none was, or on\n"
         "an error."));
-    for (const QCommandLineOption &option : {heldOnly, port, output, verbose, quiet, help, version})
+    for (const QCommandLineOption &option : {heldOnly, port, output, verbose, quiet})
         parser.addOption(option);
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
 
     if (!parser.parse(arguments))
         return mistake(parser.errorText());
-    if (parser.isSet(help)) {
+    // Qt 5.15 and later add --help-all, which would otherwise start a recording.
+    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
         CommandLine line;
-        line.standardOutput = parser.helpText();
+        line.standardOutput = helpNamingTheProgram(parser.helpText());
         return line;
     }
     if (parser.isSet(version)) {

@@ -2,12 +2,12 @@
 
 #include "acquisition/portlister.h"
 #include "acquisition/workerserialport.h"
-#include "table/csvoutput.h"
-#include "table/csvrecord.h"
 #include "recorder/portcheck.h"
 #include "recorder/portlock.h"
 #include "recorder/readingrecorder.h"
 #include "recorder/stopsignals.h"
+#include "table/csvoutput.h"
+#include "table/csvrecord.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -16,7 +16,7 @@ struct Reading {
 // The table's first line: time,serial,reading_um,held and a line end.
 QByteArray csvHeader();
 
-// One reading as one line of the table (RFC 4180, UTF-8, ending in LF): whatever the
+// One reading as one line of the table (RFC 4180 with LF line ends, UTF-8): whatever the
 // serial holds, the line has four fields and no other line end.
 QByteArray csvRecord(const Reading &reading);
 

@@ -452,18 +452,21 @@ void TestRecorder::badCommandLine()
 
 void TestRecorder::helpAndVersion()
 {
-    RecorderRun help(folder.path(), {QStringLiteral("--help")});
-    QVERIFY(help.ends(3000));
-    QCOMPARE(help.process.exitCode(), 0);
-    QCOMPARE(help.err, QByteArray());
-    for (const char *option :
-         {"--held-only", "--port <PATH>", "--output <FILE>", "--quiet", "--verbose", "--version"})
-        QVERIFY2(help.out.contains(option), option);
+    for (const QString &asked : {QStringLiteral("--help"), QStringLiteral("--help-all")}) {
+        RecorderRun help(folder.path(), {asked});
+        QVERIFY(help.ends(3000));
+        QCOMPARE(help.process.exitCode(), 0);
+        QCOMPARE(help.err, QByteArray());
+        QVERIFY2(help.out.startsWith("Usage: head-readout-log [options]\n"), help.out.constData());
+        for (const char *option : {"--held-only", "--port <PATH>", "--output <FILE>", "--quiet",
+                                   "--verbose", "--version"})
+            QVERIFY2(help.out.contains(option), option);
+    }
 
     RecorderRun version(folder.path(), {QStringLiteral("--version")});
     QVERIFY(version.ends(3000));
     QCOMPARE(version.process.exitCode(), 0);
-    QCOMPARE(version.out, QByteArray("head-readout-log 1912\n"));
+    QCOMPARE(version.out, QByteArray("head-readout-log " HEADREADOUT_VERSION "\n"));
 }
 
 void TestRecorder::unusablePortSaidAtOnce_data()
