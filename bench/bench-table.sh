@@ -17,6 +17,7 @@ trap 'rm -rf "$out"' EXIT
 # The first number that follows the given text in a benchmark's output.
 num() { grep -oP "$1\\K[0-9]+(\\.[0-9]+)?" "$2" | head -n1; }
 
+cpu_seconds=$(num 'bench-cpu: ' "$out/cpu")
 cpu_readout=$(num 'readout: ' "$out/cpu")
 cpu_cat=$(num 'cat *: ' "$out/cpu")
 cpu_ratio=$(num 'ratio readout/cat: ' "$out/cpu")
@@ -44,11 +45,11 @@ echo "Benchmarks, $(date -u +%Y-%m-%d), $(nproc) cores, $(uname -m), $(grep -m1 
 echo
 echo "| figure | measured | reference (same run) | ratio |"
 echo "|---|---|---|---|"
-echo "| CPU time, 20 s of frames at line rate | ${cpu_readout} ms | cat on the same paced stream: ${cpu_cat} ms | ${cpu_ratio} |"
+echo "| CPU time, ${cpu_seconds} s of frames at line rate | ${cpu_readout} ms | cat on the same paced stream: ${cpu_cat} ms | ${cpu_ratio} |"
 echo "| frame to label latency p50 / p99 | ${p50} / ${p99} ms | one frame at line rate: 16.7 ms | $(awk -v a="$p99" 'BEGIN { printf "%.3f", a / 16.7 }') (p99) |"
 echo "| start to window painted | ${start_readout} ms | bare QWidget program: ${start_bare} ms | ${start_ratio} |"
 echo "| head on the third port, first reading | ${third} s | two probes of 1 s each: 2.0 s | ${third_ratio} |"
 echo "| decoder throughput | ${dec_rate} bytes/s | line rate: 960 bytes/s | ${dec_ratio} |"
 echo "| resident memory after ${memory_frames} frames | ${memory_kib} KiB | bare QWidget program: ${bare_kib} KiB | ${memory_ratio} |"
-echo "| recorder: CPU time, 20 s of frames at line rate | ${cpu_recorder} ms | the window in the same run: ${cpu_readout} ms | ${cpu_recorder_ratio} |"
+echo "| recorder: CPU time, ${cpu_seconds} s of frames at line rate | ${cpu_recorder} ms | the window in the same run: ${cpu_readout} ms | ${cpu_recorder_ratio} |"
 echo "| recorder: resident memory after ${recorder_frames} frames | ${recorder_kib} KiB | after a tenth of them: ${recorder_tenth} KiB | ${recorder_ratio} |"

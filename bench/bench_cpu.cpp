@@ -1,198 +1,280 @@
-// What reading a head costs in processor time: the readout window on one simulated head
-// against cat on another and the recorder on a third, all streamed at line rate for the
-// same 20 seconds. The heads are head-sim processes, so that no figure includes the
-// streaming. The recorder, a program that lists ports, runs where the machine's own
-// cannot be reached.
+// What reading a head costs in processor time once running: the readout window and the
+// recorder, each the program that ships, on a head-sim head streaming at line rate, and
+// cat on a head of its own beside the window as the reference. The window and the
+// recorder take turns in pairs, the order alternating, so that neither always finds the
+// machine as the other left it. A program is timed only after it has held its port for a
+// warm-up second: its start-up, and the backlog the head left in the terminal before it
+// was opened, are not counted. Both run where the system lists only their head as a port;
+// the window in a folder holding serial_number/, so that its note step does its real work,
+// the recorder appending to a file.
 
 #include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
-#include "testsupport/simulatedwindow.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
-#include <memory>
+#include <initializer_list>
+#include <vector>
 
 #include <unistd.h>
 
 namespace
 {
 
-constexpr int MeasureMs = 20000;
-// The heads stop by themselves some time after the measurement, should this bench not
-// get to stop them.
-constexpr int HeadFrames = 60 * 45;
+constexpr int Pairs = 3;
+constexpr int WarmUpMs = 1000;
+constexpr int MeasureMs = 10000;
+constexpr int OpenLimitMs = 10000;
+// A head stops by itself some time after its turn, should this bench not get to stop it.
+constexpr int HeadFrames = 60 * 30;
 
 struct Cpu {
-    double statSeconds = -1;    // user + system from /proc/<pid>/stat, in clock ticks
-    double preciseSeconds = -1; // the same to the microsecond or better
+    double statSeconds = 0;    // user + system from /proc/<pid>/stat, in clock ticks
+    double preciseSeconds = 0; // the same to the microsecond or better
 };
-
-// Of a process's own /proc figures stat sums all its threads in clock ticks; each
-// thread's schedstat has its own to the nanosecond. The readout's own sum comes from
-// getrusage.
-Cpu cpuOf(qint64 pid)
-{
-    Cpu cpu;
-    const qint64 ticks = cpuTicks(pid);
-    if (ticks >= 0)
-        cpu.statSeconds = double(ticks) / double(sysconf(_SC_CLK_TCK));
-    if (pid == QCoreApplication::applicationPid()) {
-        cpu.preciseSeconds = ownCpuSeconds();
-        return cpu;
-    }
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
-    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    qint64 nanoseconds = 0;
-    for (const QString &thread : threads) {
-        QFile sched(tasks + QLatin1Char('/') + thread + QStringLiteral("/schedstat"));
-        if (!sched.open(QIODevice::ReadOnly))
-            return cpu;
-        nanoseconds += sched.readAll().split(' ').value(0).toLongLong();
-    }
-    cpu.preciseSeconds = threads.isEmpty() ? cpu.statSeconds : double(nanoseconds) / 1e9;
-    return cpu;
-}
 
 Cpu operator-(const Cpu &after, const Cpu &before)
 {
     return {after.statSeconds - before.statSeconds, after.preciseSeconds - before.preciseSeconds};
 }
 
-// A head-sim process; answers the terminal it plays on, or an empty string.
-QString startHead(QProcess &head, const QString &serial)
+Cpu &operator+=(Cpu &sum, const Cpu &more)
 {
-    head.setProgram(QStringLiteral(HEAD_SIM_PROGRAM));
-    head.setArguments({QStringLiteral("--count"), QString::number(HeadFrames), serial});
-    head.start();
-    if (!head.waitForStarted(5000))
-        return QString();
-    while (!head.canReadLine())
-        if (!head.waitForReadyRead(5000))
-            return QString();
-    return QString::fromLocal8Bit(head.readLine()).trimmed();
+    sum.statSeconds += more.statSeconds;
+    sum.preciseSeconds += more.preciseSeconds;
+    return sum;
+}
+
+// Of a process's own /proc figures stat sums all its threads in clock ticks; each
+// thread's schedstat has its own to the nanosecond.
+Cpu cpuOf(qint64 pid)
+{
+    Cpu cpu;
+    cpu.statSeconds = double(cpuTicks(pid)) / double(sysconf(_SC_CLK_TCK));
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    qint64 nanoseconds = 0;
+    for (const QString &thread : threads) {
+        QFile sched(tasks + QLatin1Char('/') + thread + QStringLiteral("/schedstat"));
+        if (sched.open(QIODevice::ReadOnly))
+            nanoseconds += sched.readAll().split(' ').value(0).toLongLong();
+    }
+    cpu.preciseSeconds = double(nanoseconds) / 1e9;
+    return cpu;
+}
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+// A head-sim process and the terminal it plays on; an empty port if it did not start.
+struct Head {
+    explicit Head(const QString &serial)
+    {
+        process.start(QStringLiteral(HEAD_SIM_PROGRAM),
+                      {QStringLiteral("--count"), QString::number(HeadFrames), serial});
+        if (!process.waitForStarted(5000))
+            return;
+        while (!process.canReadLine())
+            if (!process.waitForReadyRead(5000))
+                return;
+        port = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Head() { stop(process); }
+    Head(const Head &) = delete;
+    Head &operator=(const Head &) = delete;
+
+    QProcess process;
+    QString port;
+};
+
+struct Subject {
+    QProcess &process;
+    QString port;
+    Cpu used;
+};
+
+bool holdsPort(qint64 pid, const QString &port)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    const QStringList entries =
+        fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &fd : entries)
+        if (QFile::symLinkTarget(fds.filePath(fd)) == port)
+            return true;
+    return false;
+}
+
+// Times the subjects together over MeasureMs, once each holds its port and has had the
+// warm-up; false, and why on err, if one never opens its port or ends before the time.
+bool measure(std::initializer_list<Subject *> subjects, QTextStream &err)
+{
+    QElapsedTimer opening;
+    opening.start();
+    for (Subject *subject : subjects) {
+        while (!holdsPort(subject->process.processId(), subject->port)) {
+            if (opening.elapsed() > OpenLimitMs || subject->process.state() != QProcess::Running) {
+                err << "bench-cpu: " << subject->process.program() << " never opened "
+                    << subject->port << '\n';
+                return false;
+            }
+            pause(20);
+        }
+    }
+    pause(WarmUpMs);
+    std::vector<Cpu> before;
+    for (Subject *subject : subjects)
+        before.push_back(cpuOf(subject->process.processId()));
+    pause(MeasureMs);
+    auto was = before.cbegin();
+    for (Subject *subject : subjects) {
+        subject->used = cpuOf(subject->process.processId()) - *was++;
+        if (subject->process.state() != QProcess::Running) {
+            err << "bench-cpu: " << subject->process.program() << " ended during its turn\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+QProcessEnvironment environmentIn(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    return env;
+}
+
+bool runWindow(Cpu &window, Cpu &cat, QTextStream &err)
+{
+    Head windowHead(QStringLiteral("000123"));
+    Head catHead(QStringLiteral("000456"));
+    QTemporaryDir folder;
+    if (windowHead.port.isEmpty() || catHead.port.isEmpty() || !folder.isValid() ||
+        !QDir(folder.path()).mkdir(QStringLiteral("serial_number"))) {
+        err << "bench-cpu: no head or no working folder for the window\n";
+        return false;
+    }
+    NamespacedRun readout(QStringLiteral(HEAD_READOUT_PROGRAM), {}, {windowHead.port},
+                          folder.path(), environmentIn(folder.path()));
+    QProcess catProcess;
+    catProcess.setStandardOutputFile(QProcess::nullDevice());
+    catProcess.start(QStringLiteral("cat"), {catHead.port});
+    Subject readoutSubject{readout.process, windowHead.port, {}};
+    Subject catSubject{catProcess, catHead.port, {}};
+    const bool measured = readout.process.waitForStarted(5000) && catProcess.waitForStarted(5000) &&
+                          measure({&readoutSubject, &catSubject}, err);
+    stop(readout.process);
+    stop(catProcess);
+    window = readoutSubject.used;
+    cat = catSubject.used;
+    return measured;
+}
+
+bool runRecorder(Cpu &recorder, QTextStream &err)
+{
+    Head head(QStringLiteral("000789"));
+    QTemporaryDir folder;
+    if (head.port.isEmpty() || !folder.isValid()) {
+        err << "bench-cpu: no head or no folder for the recorder\n";
+        return false;
+    }
+    const QString table = folder.filePath(QStringLiteral("records.csv"));
+    NamespacedRun run(QStringLiteral(HEAD_READOUT_LOG_PROGRAM),
+                      {QStringLiteral("--port"), head.port, QStringLiteral("-o"), table,
+                       QStringLiteral("--quiet")},
+                      {}, folder.path(), environmentIn(folder.path()));
+    Subject subject{run.process, head.port, {}};
+    const bool measured = run.process.waitForStarted(5000) && measure({&subject}, err);
+    stop(run.process);
+    recorder = subject.used;
+    QFile records(table);
+    const qint64 recorded =
+        records.open(QIODevice::ReadOnly) ? records.readAll().count('\n') - 1 : 0;
+    if (measured && recorded < qint64(MeasureMs) / 1000 * 50) {
+        err << "bench-cpu: the recorder wrote down only " << recorded << " readings\n";
+        return false;
+    }
+    return measured;
 }
 
 void printLine(QTextStream &out, const char *what, const Cpu &cpu)
 {
     out << "  " << what << ": " << cpu.preciseSeconds * 1000 << " ms (" << cpu.statSeconds * 1000
-        << " ms in clock ticks)";
-    out << '\n';
+        << " ms in clock ticks)\n";
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     QTextStream err(stderr);
-
-    QProcess readoutHead;
-    QProcess catHead;
-    QProcess recorderHead;
-    const QString readoutPort = startHead(readoutHead, QStringLiteral("000123"));
-    const QString catPort = startHead(catHead, QStringLiteral("000456"));
-    const QString recorderPort = startHead(recorderHead, QStringLiteral("000789"));
-    if (readoutPort.isEmpty() || catPort.isEmpty() || recorderPort.isEmpty()) {
-        err << "bench-cpu: head-sim did not start\n";
-        return 1;
-    }
     if (!NamespacedRun::permitted()) {
         err << "bench-cpu: private mount namespaces are not permitted here\n";
         return 1;
     }
 
-    QProcess cat;
-    cat.setStandardOutputFile(QProcess::nullDevice());
-    cat.start(QStringLiteral("cat"), {catPort});
-    if (!cat.waitForStarted(5000)) {
-        err << "bench-cpu: cat did not start\n";
-        return 1;
-    }
-    const qint64 catPid = cat.processId();
-
-    QTemporaryDir recorderFolder;
-    NamespacedRun recorder(QStringLiteral(HEAD_READOUT_LOG_PROGRAM),
-                           {QStringLiteral("--port"), recorderPort, QStringLiteral("--output"),
-                            QStringLiteral("records.csv"), QStringLiteral("--quiet")},
-                           {}, recorderFolder.path());
-    if (!recorder.process.waitForStarted(5000)) {
-        err << "bench-cpu: the recorder did not start\n";
-        return 1;
-    }
-    const qint64 recorderPid = recorder.process.processId();
-
-    auto readout = std::make_unique<SimulatedWindow>(QStringList{readoutPort});
-    if (!readout->isReady()) {
-        err << "bench-cpu: no working folder\n";
-        return 1;
-    }
-    readout->window().show();
-    if (!readout->waitForLabel("label_sn", QStringLiteral("000123"), 10000)) {
-        err << "bench-cpu: the readout shows no frame\n";
-        return 1;
-    }
-
-    const qint64 self = QCoreApplication::applicationPid();
-    const Cpu readoutBefore = cpuOf(self);
-    const Cpu catBefore = cpuOf(catPid);
-    const Cpu recorderBefore = cpuOf(recorderPid);
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(MeasureMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-    const double seconds = double(wall.elapsed()) / 1000;
-    const Cpu readoutUsed = cpuOf(self) - readoutBefore;
-    const Cpu catUsed = cpuOf(catPid) - catBefore;
-    const Cpu recorderUsed = cpuOf(recorderPid) - recorderBefore;
-    const bool catLasted = cat.state() == QProcess::Running;
-    const bool recorderLasted = recorder.process.state() == QProcess::Running;
-
-    readout.reset();
-    for (QProcess *process : {&readoutHead, &catHead, &recorderHead, &cat, &recorder.process}) {
-        process->terminate();
-        if (!process->waitForFinished(5000)) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
-    }
-    if (!catLasted || !recorderLasted) {
-        err << "bench-cpu: cat or the recorder ended before the measurement did\n";
-        return 1;
-    }
-    QFile records(recorderFolder.filePath(QStringLiteral("records.csv")));
-    const qint64 recorded =
-        records.open(QIODevice::ReadOnly) ? records.readAll().count('\n') - 1 : 0;
-    if (recorded < qint64(MeasureMs) / 1000 * 50) {
-        err << "bench-cpu: the recorder wrote down only " << recorded << " readings\n";
-        return 1;
+    Cpu readout;
+    Cpu cat;
+    Cpu recorder;
+    std::vector<double> pairRatios;
+    for (int pair = 0; pair < Pairs; ++pair) {
+        Cpu pairReadout;
+        Cpu pairCat;
+        Cpu pairRecorder;
+        const bool ok =
+            pair % 2 == 0 ? runWindow(pairReadout, pairCat, err) && runRecorder(pairRecorder, err)
+                          : runRecorder(pairRecorder, err) && runWindow(pairReadout, pairCat, err);
+        if (!ok)
+            return 1;
+        readout += pairReadout;
+        cat += pairCat;
+        recorder += pairRecorder;
+        pairRatios.push_back(pairRecorder.preciseSeconds / pairReadout.preciseSeconds);
     }
 
     QTextStream out(stdout);
     out.setRealNumberNotation(QTextStream::FixedNotation);
     out.setRealNumberPrecision(1);
-    out << "bench-cpu: " << seconds << " s of frames at line rate, CPU time used\n";
-    printLine(out, "readout", readoutUsed);
-    printLine(out, "cat    ", catUsed);
-    printLine(out, "recorder", recorderUsed);
+    out << "bench-cpu: " << double(Pairs * MeasureMs) / 1000
+        << " s of frames at line rate each, in " << Pairs << " alternating pairs of "
+        << double(MeasureMs) / 1000 << " s after a warm-up of " << double(WarmUpMs) / 1000
+        << " s; CPU time used\n";
+    printLine(out, "readout", readout);
+    printLine(out, "cat    ", cat);
+    printLine(out, "recorder", recorder);
     out.setRealNumberPrecision(2);
     out << "  ratio readout/cat: ";
-    if (catUsed.preciseSeconds > 0)
-        out << readoutUsed.preciseSeconds / catUsed.preciseSeconds;
+    if (cat.preciseSeconds > 0)
+        out << readout.preciseSeconds / cat.preciseSeconds;
     else
         out << "cat used no measurable time";
     out << '\n';
-    out << "  ratio recorder/readout: " << recorderUsed.preciseSeconds / readoutUsed.preciseSeconds
-        << '\n';
+    out << "  ratio recorder/readout: " << recorder.preciseSeconds / readout.preciseSeconds
+        << " (pairs:";
+    for (double ratio : pairRatios)
+        out << ' ' << ratio;
+    out << ")\n";
     return 0;
 }

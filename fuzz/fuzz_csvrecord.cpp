@@ -4,19 +4,18 @@
 // text and held flag. Any violation aborts.
 //
 // The input: four bytes of reading (little-endian), one byte whose low bit is the held
-// flag and whose rest picks the offset from UTC, four bytes of seconds since 2000, then
-// the serial as UTF-16 code units, unpaired surrogates and all.
+// flag and whose rest picks the local time zone's offset from UTC, four bytes of seconds since
+// 2000, then the serial as UTF-16 code units, unpaired surrogates and all.
 
 #include "table/csvrecord.h"
 #include "table/recordreader.h"
-
-#include <QTimeZone>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace
 {
@@ -45,20 +44,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     reading.value = take<int32_t>(data, size);
     const uint8_t flags = take<uint8_t>(data, size);
     reading.held = (flags & 1) != 0;
-    // Offsets from -12:00 to +14:00 in quarter hours, as time zones have them.
-    const int offset = (int(flags >> 1) % 105 - 48) * 15 * 60;
+    // Offsets from -12:00 to +14:00 in quarter hours, as time zones have them; POSIX
+    // writes them west of UTC positive.
+    const int offset = (int(flags >> 1) % 105 - 48) * 15;
+    const QByteArray zone = QStringLiteral("FZ%1%2:%3")
+                                .arg(offset > 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                .arg(std::abs(offset) / 60)
+                                .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'))
+                                .toLatin1();
+    setenv("TZ", zone.constData(), 1);
+    tzset();
     const qint64 seconds = take<uint32_t>(data, size);
-    reading.time = QDateTime::fromMSecsSinceEpoch((946684800 + seconds) * 1000 + seconds % 1000,
-                                                  Qt::OffsetFromUTC, offset);
+    reading.msecsSinceEpoch = (946684800 + seconds) * 1000 + seconds % 1000;
     reading.serial = QString(reinterpret_cast<const QChar *>(data), int(size / 2));
 
-    const QByteArray record = csvRecord(reading);
+    CsvRecordMaker maker;
+    const QByteArray record = maker.record(reading);
     if (!record.endsWith('\n') || record.count('\n') != 1)
         violation("not one line", record);
     const std::optional<Reading> back = readRecord(record.chopped(1));
     if (!back)
         violation("not read back", record);
-    if (back->time != reading.time || back->time.offsetFromUtc() != offset)
+    // The local time and offset written must add up to the instant.
+    if (back->msecsSinceEpoch != reading.msecsSinceEpoch)
         violation("time", record);
     if (back->serial != visibleText(reading.serial))
         violation("serial", record);

@@ -1,7 +1,6 @@
 #include "recorder/readingrecorder.h"
 
 #include "table/csvoutput.h"
-#include "table/csvrecord.h"
 
 #include <QDateTime>
 
@@ -17,13 +16,13 @@ void ReadingRecorder::slot_newFixed(int value)
 
 void ReadingRecorder::slot_newLine(int value, QString serial)
 {
-    const QDateTime decodedAt = QDateTime::currentDateTime();
+    const qint64 decodedAt = QDateTime::currentMSecsSinceEpoch();
     const bool held = heldValue == value;
     heldValue.reset();
     if (ended || (heldOnly && !held))
         return;
 
-    switch (output.append(csvRecord({decodedAt, serial, value, held}))) {
+    switch (output.append(records.record({decodedAt, serial, value, held}))) {
     case CsvOutput::Outcome::Written:
         emit signal_recorded();
         break;

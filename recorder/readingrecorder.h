@@ -1,6 +1,8 @@
 #ifndef READINGRECORDER_H
 #define READINGRECORDER_H
 
+#include "table/csvrecord.h"
+
 #include <QObject>
 #include <QString>
 
@@ -29,6 +31,7 @@ public slots:
 private:
     CsvOutput &output;
     bool heldOnly;
+    CsvRecordMaker records;
     bool ended = false;
     // A held frame comes as its fixed value, then its line: one record, not two.
     std::optional<int> heldValue;

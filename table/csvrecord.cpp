@@ -2,17 +2,11 @@
 
 #include "measurement/measurement.h"
 
-#include <QLocale>
-
 #include <cstdlib>
+#include <ctime>
 
 namespace
 {
-
-QString twoDigits(int number)
-{
-    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
-}
 
 bool invisible(QChar c)
 {
@@ -30,15 +24,79 @@ bool invisible(QChar c)
 }
 
 // Quoted where a CSV reader would otherwise split it, or might trim its blanks.
-QString csvField(const QString &text)
+QByteArray csvField(const QString &text)
 {
     QString field = visibleText(text);
     const bool quote = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
                        field.startsWith(QLatin1Char(' ')) || field.endsWith(QLatin1Char(' '));
     if (!quote)
-        return field;
+        return field.toUtf8();
     field.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + field + QLatin1Char('"');
+    return (QLatin1Char('"') + field + QLatin1Char('"')).toUtf8();
+}
+
+void appendDigits(QByteArray &to, int number, int digits)
+{
+    char text[10];
+    for (int i = digits - 1; i >= 0; --i, number /= 10)
+        text[i] = char('0' + number % 10);
+    to.append(text, digits);
+}
+
+// Micrometres with one decimal as a plain number (123.4, -0.7, 0.0); "over" and "under"
+// beyond the range the window shows, the same limits as its texts. Testing before any
+// negation keeps the most negative int from overflowing.
+void appendReading(QByteArray &to, int value)
+{
+    if (value >= Measurement::OverRange) {
+        to.append("over");
+        return;
+    }
+    if (value <= Measurement::UnderRange) {
+        to.append("under");
+        return;
+    }
+    if (value < 0)
+        to.append('-');
+    const int magnitude = std::abs(value);
+    const int whole = magnitude / 10;
+    appendDigits(to, whole, whole >= 1000 ? 4 : whole >= 100 ? 3 : whole >= 10 ? 2 : 1);
+    to.append('.');
+    to.append(char('0' + magnitude % 10));
+}
+
+// Rounded down, so that an instant before 1970 still gets a millisecond from 0 to 999.
+qint64 secondOf(qint64 msecsSinceEpoch)
+{
+    return msecsSinceEpoch / 1000 - (msecsSinceEpoch % 1000 < 0 ? 1 : 0);
+}
+
+// The local date and time of that second, and its offset from UTC.
+void localSecond(qint64 second, QByteArray &secondText, QByteArray &offsetText)
+{
+    const std::time_t time = std::time_t(second);
+    std::tm local{};
+    localtime_r(&time, &local);
+    secondText.clear();
+    appendDigits(secondText, local.tm_year + 1900, 4);
+    secondText.append('-');
+    appendDigits(secondText, local.tm_mon + 1, 2);
+    secondText.append('-');
+    appendDigits(secondText, local.tm_mday, 2);
+    secondText.append('T');
+    appendDigits(secondText, local.tm_hour, 2);
+    secondText.append(':');
+    appendDigits(secondText, local.tm_min, 2);
+    secondText.append(':');
+    appendDigits(secondText, local.tm_sec, 2);
+
+    const long offsetMinutes = local.tm_gmtoff / 60;
+    const int offset = int(std::labs(offsetMinutes));
+    offsetText.clear();
+    offsetText.append(offsetMinutes < 0 ? '-' : '+');
+    appendDigits(offsetText, offset / 60, 2);
+    offsetText.append(':');
+    appendDigits(offsetText, offset % 60, 2);
 }
 
 } // namespace
@@ -48,34 +106,49 @@ QByteArray csvHeader()
     return QByteArrayLiteral("time,serial,reading_um,held\n");
 }
 
-QByteArray csvRecord(const Reading &reading)
+// Reserved, so that emptying the line for the next record keeps its memory.
+CsvRecordMaker::CsvRecordMaker()
 {
-    const QString line = csvTime(reading.time) + QLatin1Char(',') + csvField(reading.serial) +
-                         QLatin1Char(',') + readingText(reading.value) + QLatin1Char(',') +
-                         QLatin1Char(reading.held ? '1' : '0') + QLatin1Char('\n');
-    return line.toUtf8();
+    line.reserve(128);
 }
 
-QString csvTime(const QDateTime &time)
+const QByteArray &CsvRecordMaker::record(const Reading &reading)
 {
-    const int offsetMinutes = time.offsetFromUtc() / 60;
-    const int offset = std::abs(offsetMinutes);
-    return QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
-           QLatin1Char(offsetMinutes < 0 ? '-' : '+') + twoDigits(offset / 60) + QLatin1Char(':') +
-           twoDigits(offset % 60);
+    // The serial is the same from record to record as long as the head is.
+    if (reading.serial != serial || serialField.isNull()) {
+        serial = reading.serial;
+        serialField = csvField(serial);
+    }
+    line.resize(0);
+    appendTime(reading.msecsSinceEpoch);
+    line.append(',');
+    line.append(serialField);
+    line.append(',');
+    appendReading(line, reading.value);
+    line.append(',');
+    line.append(reading.held ? '1' : '0');
+    line.append('\n');
+    return line;
+}
+
+void CsvRecordMaker::appendTime(qint64 msecsSinceEpoch)
+{
+    const qint64 thisSecond = secondOf(msecsSinceEpoch);
+    if (thisSecond != second) {
+        localSecond(thisSecond, secondText, offsetText);
+        second = thisSecond;
+    }
+    line.append(secondText);
+    line.append('.');
+    appendDigits(line, int(msecsSinceEpoch - thisSecond * 1000), 3);
+    line.append(offsetText);
 }
 
 QString readingText(int value)
 {
-    // The same limits as the window's over- and under-range texts; testing before any
-    // negation keeps the most negative int from overflowing.
-    if (value >= Measurement::OverRange)
-        return QStringLiteral("over");
-    if (value <= Measurement::UnderRange)
-        return QStringLiteral("under");
-    const int magnitude = std::abs(value);
-    return (value < 0 ? QStringLiteral("-") : QString()) + QString::number(magnitude / 10) +
-           QLatin1Char('.') + QString::number(magnitude % 10);
+    QByteArray text;
+    appendReading(text, value);
+    return QString::fromLatin1(text);
 }
 
 QString visibleText(const QString &text)

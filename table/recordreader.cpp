@@ -169,5 +169,6 @@ std::optional<Reading> readRecord(const QByteArray &line)
         RecordView::parse(line.constData(), line.constData() + line.size());
     if (!record)
         return std::nullopt;
-    return Reading{record->time(), record->serial(), record->tenths, record->held};
+    return Reading{record->time().toMSecsSinceEpoch(), record->serial(), record->tenths,
+                   record->held};
 }
