@@ -3,10 +3,12 @@
 QT ?= 5
 ifeq ($(QT),5)
 BUILD ?= build
-QT_PACKAGES := qtbase5-dev libqt5serialport5-dev
+QT_PACKAGES := qtbase5-dev libqt5serialport5-dev libqt5charts5-dev libqt5svg5-dev qttools5-dev \
+  qttools5-dev-tools
 else ifeq ($(QT),6)
 BUILD ?= build-qt6
-QT_PACKAGES := qt6-base-dev qt6-serialport-dev qt6-5compat-dev qt6-qpa-plugins
+QT_PACKAGES := qt6-base-dev qt6-serialport-dev qt6-5compat-dev qt6-qpa-plugins qt6-charts-dev \
+  qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
 else
 $(error QT is $(QT); it must be 5 or 6)
 endif
@@ -92,15 +94,18 @@ demo: build
 	  $(XVFB) $(BIN)/head-readout-demo --screenshot $(BUILD)/head-readout-demo.png; \
 	fi
 
+# A target's dictionary, where it has one, holds whole inputs it would take long to guess.
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	$(CONFIGURE) -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_COMPILER=clang++ -DHEADREADOUT_FUZZ=ON
-	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder fuzz-csvrecord
-	for target in framedecoder csvrecord; do \
+	cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz-framedecoder fuzz-csvrecord \
+	  fuzz-tablereader
+	for target in framedecoder csvrecord tablereader; do \
 	  mkdir -p $(BUILD)-fuzz/corpus-$$target && \
+	  dict=$$([ -f fuzz/fuzz_$$target.dict ] && echo -dict=fuzz/fuzz_$$target.dict); \
 	  $(BUILD)-fuzz/bin/fuzz-$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    $(BUILD)-fuzz/corpus-$$target || exit 1; \
+	    $$dict $(BUILD)-fuzz/corpus-$$target || exit 1; \
 	done
 
 bench: build

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-// One line of a table (without its line end) as csvRecord writes them: four fields,
+// One line of a table (without its line end) as the recorder writes them: four fields,
 // quoted as RFC 4180 quotes, a valid local time with milliseconds and its offset from
 // UTC, a serial in UTF-8 without control characters, a reading in micrometres with one
 // decimal ("over" and "under" beyond the range) and a held flag of 0 or 1. Every field is
