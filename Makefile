@@ -24,7 +24,7 @@ FUZZ_PACKAGES := clang libclang-rt-dev
 # At 96 dpi, where the window is drawn unscaled.
 XVFB := xvfb-run -a -s "-screen 0 400x300x24 -dpi 96"
 
-.PHONY: all deps build run test check demo fuzz bench lint install package clean
+.PHONY: all deps build run test check demo demo-chart fuzz bench lint install package clean
 
 all: build
 
@@ -94,6 +94,9 @@ demo: build
 	  $(XVFB) $(BIN)/head-readout-demo --screenshot $(BUILD)/head-readout-demo.png; \
 	fi
 
+demo-chart: build
+	tools/chart-demo.sh $(BIN) $(BUILD)/head-readout-chart-demo.png
+
 # A target's dictionary, where it has one, holds whole inputs it would take long to guess.
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
@@ -129,8 +132,11 @@ install: deps
 # dpkg-buildflags' -O2. It must pass lintian without errors or warnings and the desktop entry
 # and AppStream validators, and its unpacked program the whole-process tests.
 VERSION := $(shell sed -n 's/^project.head-readout VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-DEB = $(BUILD)/head-readout_$(VERSION)_$(shell dpkg --print-architecture).deb
+ARCH := $(shell dpkg --print-architecture)
+DEB = $(BUILD)/head-readout_$(VERSION)_$(ARCH).deb
+CHART_DEB = $(BUILD)/head-readout-chart_$(VERSION)_$(ARCH).deb
 PACKAGE_ROOT = $(BUILD)-package/package-root
+CHART_ROOT = $(BUILD)-package/chart-root
 package: build
 	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev python3)
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
@@ -142,15 +148,23 @@ package: build
 	rm -f $(BUILD)-package/*.deb
 	cd $(BUILD)-package && cpack -G DEB
 	cp $(BUILD)-package/$(notdir $(DEB)) $(DEB)
+	cp $(BUILD)-package/$(notdir $(CHART_DEB)) $(CHART_DEB)
 	dpkg-deb -f $(DEB) Depends
-	lintian --fail-on error,warning --display-info $(DEB)
-	rm -rf $(PACKAGE_ROOT)
+	dpkg-deb -f $(CHART_DEB) Depends
+	! dpkg-deb -f $(DEB) Depends | grep -q -i -e charts -e head-readout-chart
+	lintian --fail-on error,warning --display-info $(DEB) $(CHART_DEB)
+	rm -rf $(PACKAGE_ROOT) $(CHART_ROOT)
 	dpkg -x $(DEB) $(PACKAGE_ROOT)
-	appstreamcli validate --no-net $(PACKAGE_ROOT)/usr/share/metainfo/*.metainfo.xml
-	desktop-file-validate $(PACKAGE_ROOT)/usr/share/applications/head-readout.desktop
+	dpkg -x $(CHART_DEB) $(CHART_ROOT)
+	appstreamcli validate --no-net $(PACKAGE_ROOT)/usr/share/metainfo/*.metainfo.xml \
+	  $(CHART_ROOT)/usr/share/metainfo/*.metainfo.xml
+	desktop-file-validate $(PACKAGE_ROOT)/usr/share/applications/head-readout.desktop \
+	  $(CHART_ROOT)/usr/share/applications/head-readout-chart.desktop
 	HEAD_READOUT_BINARY=$(PACKAGE_ROOT)/usr/bin/head-readout HEAD_READOUT_ROOT=$(PACKAGE_ROOT) \
 	  $(BIN)/tst_process
 	HEAD_READOUT_LOG=$(PACKAGE_ROOT)/usr/bin/head-readout-log $(BIN)/tst_recorder
+	HEAD_READOUT_CHART=$(CHART_ROOT)/usr/bin/head-readout-chart QT_QPA_PLATFORM=offscreen \
+	  $(BIN)/tst_chart
 
 clean:
 	rm -rf $(foreach b,$(sort $(BUILD) build build-qt6),$(b) $(b)-asan $(b)-tsan $(b)-fuzz $(b)-package)

@@ -1,5 +1,7 @@
 #include "chart/chartoptions.h"
 
+#include "commandline/programhelp.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -101,9 +103,9 @@ ChartCommandLine parseChartCommandLine(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return mistake(parser.errorText());
-    if (parser.isSet(help)) {
+    if (helpAsked(parser, help)) {
         ChartCommandLine line;
-        line.standardOutput = parser.helpText();
+        line.standardOutput = programHelp(parser);
         return line;
     }
     if (parser.isSet(version)) {

@@ -38,6 +38,10 @@ constexpr int RefreshMs = 150;
 // Enough to see a trend; drawing all the batch keeps for the report several times a second
 // would cost more than the rest of the window.
 constexpr int RunChartPoints = 500;
+constexpr int StartWidth = 1000;
+constexpr int StartHeight = 760;
+constexpr int StatisticsWidth = 300;
+constexpr int MinimumChartHeight = 200;
 
 QString valueText(int tenths)
 {
@@ -124,23 +128,30 @@ ChartWindow::ChartWindow(const ChartOptions &options, Batch batch, QWidget *pare
     layout->addWidget(failure);
     layout->addWidget(buildReadout());
 
-    auto *splitter = new QSplitter(Qt::Vertical, central);
+    // The charts take what room there is; the table of figures keeps the width of its text,
+    // and neither chart is squeezed below a height where its axes can still be read.
+    auto *body = new QSplitter(Qt::Horizontal, central);
+    auto *charts = new QSplitter(Qt::Vertical, body);
     runChart = new RunChart;
-    auto *runView = new QChartView(runChart, splitter);
+    auto *runView = new QChartView(runChart, charts);
     runView->setRenderHint(QPainter::Antialiasing);
-    auto *lower = new QSplitter(Qt::Horizontal, splitter);
+    runView->setMinimumHeight(MinimumChartHeight);
     histogramChart = new HistogramChart;
-    auto *histogramView = new QChartView(histogramChart, lower);
+    auto *histogramView = new QChartView(histogramChart, charts);
     histogramView->setRenderHint(QPainter::Antialiasing);
-    statistics = new QTableWidget(lower);
+    histogramView->setMinimumHeight(MinimumChartHeight);
+    charts->setStretchFactor(0, 3);
+    charts->setStretchFactor(1, 2);
+    statistics = new QTableWidget(body);
     statistics->setObjectName(QStringLiteral("statistics"));
     statistics->setColumnCount(1);
     statistics->setHorizontalHeaderLabels({tr("Value")});
     statistics->horizontalHeader()->setStretchLastSection(true);
     statistics->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-    layout->addWidget(splitter, 1);
+    body->setStretchFactor(0, 1);
+    body->setStretchFactor(1, 0);
+    body->setSizes({StartWidth - StatisticsWidth, StatisticsWidth});
+    layout->addWidget(body, 1);
     setCentralWidget(central);
 
     portLabel = new QLabel(this);
@@ -166,7 +177,7 @@ ChartWindow::ChartWindow(const ChartOptions &options, Batch batch, QWidget *pare
     connect(refreshTimer, &QTimer::timeout, this, &ChartWindow::refresh);
     refreshTimer->start();
     refresh();
-    resize(1000, 760);
+    resize(StartWidth, StartHeight);
 }
 
 ChartWindow::~ChartWindow() = default;

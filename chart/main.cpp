@@ -1,3 +1,4 @@
+#include "acquisition/portcheck.h"
 #include "chart/batch.h"
 #include "chart/chartoptions.h"
 #include "chart/chartwindow.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -72,6 +72,15 @@ int showWindow(int argc, char *argv[], const ChartOptions &options)
     installTranslations(app);
     std::optional<Batch> batch;
     std::unique_ptr<CsvOutput> output;
+    QString port;
+    if (options.from.isEmpty() && !options.port.isEmpty()) {
+        port = canonicalPort(options.port);
+        const QString problem = portProblem(port);
+        if (!problem.isEmpty()) {
+            printError(problem);
+            return 1;
+        }
+    }
     if (options.from.isEmpty()) {
         batch.emplace(ToleranceLimits(options.lower, options.upper, options.nominal),
                       options.heldOnly);
@@ -95,10 +104,6 @@ int showWindow(int argc, char *argv[], const ChartOptions &options)
 
     ChartWindow window(options, std::move(*batch));
     if (options.from.isEmpty()) {
-        const QString port = options.port.isEmpty() ? QString()
-                             : QFileInfo(options.port).canonicalFilePath().isEmpty()
-                                 ? options.port
-                                 : QFileInfo(options.port).canonicalFilePath();
         window.watch(port.isEmpty() ? PortLister(systemPortLocations)
                                     : PortLister([port] { return QStringList{port}; }),
                      std::move(output));

@@ -1,5 +1,7 @@
 #include "recorder/recorderoptions.h"
 
+#include "commandline/programhelp.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -13,17 +15,6 @@ CommandLine mistake(const QString &problem)
     line.standardError = QCoreApplication::applicationName() + QStringLiteral(": ") + problem +
                          QStringLiteral(" Try --help.\n");
     return line;
-}
-
-// The usage line names the program as it was started, often by its full path; the name
-// is what a user types.
-QString helpNamingTheProgram(QString help)
-{
-    const QString started = QCoreApplication::arguments().value(0);
-    const int at = help.indexOf(started);
-    if (!started.isEmpty() && at >= 0 && at < help.indexOf(QLatin1Char('\n')))
-        help.replace(at, started.size(), QCoreApplication::applicationName());
-    return help;
 }
 
 } // namespace
@@ -62,10 +53,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return mistake(parser.errorText());
-    // Qt 5.15 and later add --help-all, which would otherwise start a recording.
-    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
+    if (helpAsked(parser, help)) {
         CommandLine line;
-        line.standardOutput = helpNamingTheProgram(parser.helpText());
+        line.standardOutput = programHelp(parser);
         return line;
     }
     if (parser.isSet(version)) {

@@ -1,16 +1,15 @@
 #include "recorder/recording.h"
 
+#include "acquisition/portcheck.h"
 #include "acquisition/portlister.h"
+#include "acquisition/portlock.h"
 #include "acquisition/workerserialport.h"
-#include "recorder/portcheck.h"
-#include "recorder/portlock.h"
 #include "recorder/readingrecorder.h"
 #include "recorder/stopsignals.h"
 #include "table/csvoutput.h"
 #include "table/csvrecord.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QThread>
 
 #include <climits>
@@ -49,10 +48,7 @@ int Recording::record(const RecorderOptions &options)
             return 1;
         }
     } else {
-        // By the device's own path, as a search lists it: the lock file that keeps out a
-        // second reader is named after the path, and a link would name another.
-        const QString canonical = QFileInfo(options.port).canonicalFilePath();
-        const QString port = canonical.isEmpty() ? options.port : canonical;
+        const QString port = canonicalPort(options.port);
         const QString problem = portProblem(port);
         if (!problem.isEmpty()) {
             printError(problem);

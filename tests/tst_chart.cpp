@@ -124,7 +124,8 @@ private slots:
     void initTestCase();
     void windowJudgesAndRecordsWhatTheHeadSends();
     void failedWriteStopsOnlyTheRecording();
-    void foreignTableRefusedBeforeTheWindow();
+    void refusedBeforeTheWindow_data();
+    void refusedBeforeTheWindow();
     void reportInEachFormat_data();
     void reportInEachFormat();
     void summaryAndReportWithoutDisplay();
@@ -259,19 +260,34 @@ void TestChart::failedWriteStopsOnlyTheRecording()
     QCOMPARE(readBytes(table), recorded);
 }
 
-// The table is checked before the window shows: a file that is no table is left alone.
-void TestChart::foreignTableRefusedBeforeTheWindow()
+// The table and the port are checked before the window shows: a file that is no table is
+// left alone, a port that is no terminal is said at once.
+void TestChart::refusedBeforeTheWindow_data()
 {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("said");
+    QTest::newRow("foreign table")
+        << QStringList{QStringLiteral("-o"), QStringLiteral("foreign.csv")}
+        << QByteArray("does not start with the header");
+    QTest::newRow("port no terminal")
+        << QStringList{QStringLiteral("-p"), QStringLiteral("/dev/null")}
+        << QByteArray("/dev/null is no serial port (not a terminal)");
+}
+
+void TestChart::refusedBeforeTheWindow()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, said);
     if (!NamespacedRun::permitted())
         QSKIP("private mount namespaces are not permitted here");
     const QByteArray foreign("name,size\nbolt,12\n");
     const QString path = folder.filePath(QStringLiteral("foreign.csv"));
     QVERIFY(writeBytes(path, foreign));
-    NamespacedRun run(chartProgram(), {QStringLiteral("-o"), path}, {}, folder.path());
+    NamespacedRun run(chartProgram(), arguments, {}, folder.path());
     QVERIFY(run.waitForExit(10000) >= 0);
     QCOMPARE(run.process.exitCode(), 1);
-    const QByteArrayList said = saidByProgram(run.process.readAllStandardError());
-    QVERIFY(said.size() == 1 && said.constFirst().contains("does not start with the header"));
+    const QByteArrayList lines = saidByProgram(run.process.readAllStandardError());
+    QVERIFY2(lines.size() == 1 && lines.constFirst().contains(said), lines.join('|').constData());
     QCOMPARE(readBytes(path), foreign);
 }
 

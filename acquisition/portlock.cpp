@@ -1,4 +1,4 @@
-#include "recorder/portlock.h"
+#include "acquisition/portlock.h"
 
 #include <QCoreApplication>
 #include <QFile>

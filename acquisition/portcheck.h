@@ -3,6 +3,10 @@
 
 #include <QString>
 
+// The port by its device's own path, as a search lists it: the lock file that keeps out a
+// second reader is named after the path, and a link would name another.
+QString canonicalPort(const QString &path);
+
 // Why a port named on the command line cannot be recorded from: it does not exist, is no
 // terminal, may not be read by this user, or another program holds it. Empty when nothing
 // stands in the way.

@@ -1,8 +1,9 @@
-#include "recorder/portcheck.h"
+#include "acquisition/portcheck.h"
 
-#include "recorder/portlock.h"
+#include "acquisition/portlock.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -26,6 +27,12 @@ QString inUse(const QString &path, qint64 pid)
 }
 
 } // namespace
+
+QString canonicalPort(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
 
 QString portProblem(const QString &path)
 {
