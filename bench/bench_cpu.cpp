@@ -1,12 +1,12 @@
-// What reading a head costs in processor time once running: the readout window and the
-// recorder, each the program that ships, on a head-sim head streaming at line rate, and
-// cat on a head of its own beside the window as the reference. The window and the
-// recorder take turns in pairs, the order alternating, so that neither always finds the
-// machine as the other left it. A program is timed only after it has held its port for a
-// warm-up second: its start-up, and the backlog the head left in the terminal before it
-// was opened, are not counted. Both run where the system lists only their head as a port;
-// the window in a folder holding serial_number/, so that its note step does its real work,
-// the recorder appending to a file.
+// What reading a head costs in processor time once running: the readout window, the
+// recorder and the chart (with limits, its charts drawn), each the program that ships, on
+// a head-sim head streaming at line rate, and cat on a head of its own beside the window
+// as the reference. The three take turns in rounds, the order rotating, so that none
+// always finds the machine as another left it. A program is timed only after it has held its port
+// for a warm-up second: its start-up, and the backlog the head left in the terminal before it was
+// opened, are not counted. Both run where the system lists only their head as a port; the window in
+// a folder holding serial_number/, so that its note step does its real work, the recorder and the
+// chart appending to a file.
 
 #include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
@@ -22,6 +22,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -30,7 +31,7 @@
 namespace
 {
 
-constexpr int Pairs = 3;
+constexpr int Rounds = 3;
 constexpr int WarmUpMs = 1000;
 constexpr int MeasureMs = 10000;
 constexpr int OpenLimitMs = 10000;
@@ -191,37 +192,62 @@ bool runWindow(Cpu &window, Cpu &cat, QTextStream &err)
     return measured;
 }
 
-bool runRecorder(Cpu &recorder, QTextStream &err)
+// A program that appends each reading to a table: the table must show that it kept up.
+bool runTableWriter(const QString &program, const QStringList &arguments, Cpu &used,
+                    QTextStream &err)
 {
     Head head(QStringLiteral("000789"));
     QTemporaryDir folder;
     if (head.port.isEmpty() || !folder.isValid()) {
-        err << "bench-cpu: no head or no folder for the recorder\n";
+        err << "bench-cpu: no head or no folder for " << program << '\n';
         return false;
     }
     const QString table = folder.filePath(QStringLiteral("records.csv"));
-    NamespacedRun run(QStringLiteral(HEAD_READOUT_LOG_PROGRAM),
-                      {QStringLiteral("--port"), head.port, QStringLiteral("-o"), table,
-                       QStringLiteral("--quiet")},
-                      {}, folder.path(), environmentIn(folder.path()));
+    NamespacedRun run(
+        program,
+        QStringList{QStringLiteral("--port"), head.port, QStringLiteral("-o"), table} + arguments,
+        {}, folder.path(), environmentIn(folder.path()));
     Subject subject{run.process, head.port, {}};
     const bool measured = run.process.waitForStarted(5000) && measure({&subject}, err);
     stop(run.process);
-    recorder = subject.used;
+    used = subject.used;
     QFile records(table);
     const qint64 recorded =
         records.open(QIODevice::ReadOnly) ? records.readAll().count('\n') - 1 : 0;
     if (measured && recorded < qint64(MeasureMs) / 1000 * 50) {
-        err << "bench-cpu: the recorder wrote down only " << recorded << " readings\n";
+        err << "bench-cpu: " << program << " wrote down only " << recorded << " readings\n";
         return false;
     }
     return measured;
+}
+
+bool runRecorder(Cpu &recorder, QTextStream &err)
+{
+    return runTableWriter(QStringLiteral(HEAD_READOUT_LOG_PROGRAM), {QStringLiteral("--quiet")},
+                          recorder, err);
+}
+
+bool runChart(Cpu &chart, QTextStream &err)
+{
+    return runTableWriter(QStringLiteral(HEAD_READOUT_CHART_PROGRAM),
+                          {QStringLiteral("--lower=-150"), QStringLiteral("--upper=150")}, chart,
+                          err);
 }
 
 void printLine(QTextStream &out, const char *what, const Cpu &cpu)
 {
     out << "  " << what << ": " << cpu.preciseSeconds * 1000 << " ms (" << cpu.statSeconds * 1000
         << " ms in clock ticks)\n";
+}
+
+void printRatio(QTextStream &out, const char *what, const Cpu &cpu, const Cpu &readout,
+                const std::vector<double> &rounds)
+{
+    out << "  ratio " << what << "/readout: " << cpu.preciseSeconds / readout.preciseSeconds
+        << " (rounds:";
+    for (double ratio : rounds)
+        out << ' ' << ratio;
+    out << ")\n";
 }
 
 } // namespace
@@ -238,32 +264,41 @@ int main(int argc, char *argv[])
     Cpu readout;
     Cpu cat;
     Cpu recorder;
-    std::vector<double> pairRatios;
-    for (int pair = 0; pair < Pairs; ++pair) {
-        Cpu pairReadout;
-        Cpu pairCat;
-        Cpu pairRecorder;
-        const bool ok =
-            pair % 2 == 0 ? runWindow(pairReadout, pairCat, err) && runRecorder(pairRecorder, err)
-                          : runRecorder(pairRecorder, err) && runWindow(pairReadout, pairCat, err);
-        if (!ok)
-            return 1;
-        readout += pairReadout;
-        cat += pairCat;
-        recorder += pairRecorder;
-        pairRatios.push_back(pairRecorder.preciseSeconds / pairReadout.preciseSeconds);
+    Cpu chart;
+    std::vector<double> recorderRatios;
+    std::vector<double> chartRatios;
+    for (int round = 0; round < Rounds; ++round) {
+        Cpu roundReadout;
+        Cpu roundCat;
+        Cpu roundRecorder;
+        Cpu roundChart;
+        const std::function<bool()> turns[] = {
+            [&] { return runWindow(roundReadout, roundCat, err); },
+            [&] { return runRecorder(roundRecorder, err); },
+            [&] { return runChart(roundChart, err); }};
+        for (int turn = 0; turn < 3; ++turn) {
+            if (!turns[(round + turn) % 3]())
+                return 1;
+        }
+        readout += roundReadout;
+        cat += roundCat;
+        recorder += roundRecorder;
+        chart += roundChart;
+        recorderRatios.push_back(roundRecorder.preciseSeconds / roundReadout.preciseSeconds);
+        chartRatios.push_back(roundChart.preciseSeconds / roundReadout.preciseSeconds);
     }
 
     QTextStream out(stdout);
     out.setRealNumberNotation(QTextStream::FixedNotation);
     out.setRealNumberPrecision(1);
-    out << "bench-cpu: " << double(Pairs * MeasureMs) / 1000
-        << " s of frames at line rate each, in " << Pairs << " alternating pairs of "
+    out << "bench-cpu: " << double(Rounds * MeasureMs) / 1000
+        << " s of frames at line rate each, in " << Rounds << " rotating rounds of "
         << double(MeasureMs) / 1000 << " s after a warm-up of " << double(WarmUpMs) / 1000
         << " s; CPU time used\n";
     printLine(out, "readout", readout);
     printLine(out, "cat    ", cat);
     printLine(out, "recorder", recorder);
+    printLine(out, "chart  ", chart);
     out.setRealNumberPrecision(2);
     out << "  ratio readout/cat: ";
     if (cat.preciseSeconds > 0)
@@ -271,10 +306,7 @@ int main(int argc, char *argv[])
     else
         out << "cat used no measurable time";
     out << '\n';
-    out << "  ratio recorder/readout: " << recorder.preciseSeconds / readout.preciseSeconds
-        << " (pairs:";
-    for (double ratio : pairRatios)
-        out << ' ' << ratio;
-    out << ")\n";
+    printRatio(out, "recorder", recorder, readout, recorderRatios);
+    printRatio(out, "chart", chart, readout, chartRatios);
     return 0;
 }

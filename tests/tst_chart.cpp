@@ -47,7 +47,8 @@ QByteArray tableOf(const QVector<int> &tenths, bool held = false)
     const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 12, 345)).toMSecsSinceEpoch();
     CsvRecordMaker records;
     for (int i = 0; i < tenths.size(); ++i)
-        table += records.record({start + i * 1000, QStringLiteral("HD0042"), tenths.at(i), held});
+        table += records.record(
+            {start + qint64(i) * 1000, QStringLiteral("HD0042"), tenths.at(i), held});
     return table;
 }
 
