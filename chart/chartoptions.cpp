@@ -39,7 +39,7 @@ std::optional<int> tenthsOf(const QString &text)
 QString reportFormat(const QString &path)
 {
     QString suffix = QFileInfo(path).suffix().toLower();
-    for (const char *format : {"png", "svg", "pdf"}) {
+    for (const char *format : {"png", "svg", "pdf", "dfq"}) {
         if (suffix == QLatin1String(format))
             return suffix;
     }
@@ -84,7 +84,8 @@ ChartCommandLine parseChartCommandLine(const QStringList &arguments)
         QStringLiteral("FILE"));
     const QCommandLineOption exportTo(
         QStringLiteral("export"),
-        ChartOptions::tr("With --from: write the report to FILE (.png, .svg or .pdf) and exit."),
+        ChartOptions::tr("With --from: write the report to FILE (.png, .svg or .pdf), or the "
+                         "readings as an AQDEF transfer file (.dfq), and exit."),
         QStringLiteral("FILE"));
     const QCommandLineOption summary(
         QStringLiteral("summary"),
@@ -162,7 +163,8 @@ ChartCommandLine parseChartCommandLine(const QStringList &arguments)
             return mistake(ChartOptions::tr("--summary and --export exclude each other."));
     }
     if (!options.exportPath.isEmpty() && reportFormat(options.exportPath).isEmpty())
-        return mistake(ChartOptions::tr("--export needs a file ending in .png, .svg or .pdf."));
+        return mistake(
+            ChartOptions::tr("--export needs a file ending in .png, .svg, .pdf or .dfq."));
 
     ChartCommandLine line;
     line.options = options;

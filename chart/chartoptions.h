@@ -37,7 +37,8 @@ struct ChartCommandLine {
 
 ChartCommandLine parseChartCommandLine(const QStringList &arguments);
 
-// The report's format by the file's suffix: "png", "svg" or "pdf"; empty for any other.
+// The export's format by the file's suffix: "png", "svg" or "pdf" for the report, "dfq"
+// for the readings as an AQDEF transfer file; empty for any other.
 QString reportFormat(const QString &path);
 
 #endif

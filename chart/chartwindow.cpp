@@ -308,7 +308,9 @@ void ChartWindow::saveReport()
         QStringList{pdf, png, svg}.join(QStringLiteral(";;")), &selected);
     if (path.isEmpty())
         return;
-    if (reportFormat(path).isEmpty())
+    // A transfer file needs every reading of the batch, which the window does not keep.
+    const QString format = reportFormat(path);
+    if (format.isEmpty() || format == QLatin1String("dfq"))
         path += selected == png   ? QStringLiteral(".png")
                 : selected == svg ? QStringLiteral(".svg")
                                   : QStringLiteral(".pdf");

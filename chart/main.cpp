@@ -1,4 +1,5 @@
 #include "acquisition/portcheck.h"
+#include "chart/aqdefexport.h"
 #include "chart/batch.h"
 #include "chart/chartoptions.h"
 #include "chart/chartwindow.h"
@@ -120,8 +121,8 @@ int main(int argc, char *argv[])
     ChartCommandLine command;
     std::optional<Batch> table;
     {
-        // Read before the application it asks for is made: help, a mistake, a summary and a
-        // table that is none need no display.
+        // Read before the application it asks for is made: help, a mistake, a summary, a
+        // transfer file and a table that is none need no display.
         QCoreApplication reader(argc, argv);
         name();
         installTranslations(reader);
@@ -130,6 +131,15 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(command.standardError), stderr);
         if (!command.options)
             return command.status;
+        // The transfer file reads the table itself, every reading of it, and draws nothing.
+        if (reportFormat(command.options->exportPath) == QLatin1String("dfq")) {
+            QString error;
+            if (!AqdefExport(*command.options).save(error)) {
+                printError(error);
+                return 1;
+            }
+            return 0;
+        }
         if (command.options->summary || !command.options->exportPath.isEmpty()) {
             table = tableBatch(*command.options);
             if (!table)
