@@ -115,6 +115,40 @@ bool wellFormed(const QString &format, const QByteArray &bytes)
     return bytes.startsWith("%PDF-") && bytes.trimmed().endsWith("%%EOF");
 }
 
+// A transfer file read as the format's readers read it: Latin-1 lines, each ended by CR LF,
+// a K-field and its value after the first blank; the fields before the first value, then
+// one set of fields for each value, begun by its K0001. Nothing where a line is not so.
+struct Transfer {
+    QMap<QString, QString> header;
+    QVector<QMap<QString, QString>> values;
+};
+
+std::optional<Transfer> readTransfer(const QByteArray &bytes)
+{
+    QByteArrayList lines = bytes.split('\n');
+    if (!lines.takeLast().isEmpty())
+        return std::nullopt;
+    Transfer transfer;
+    for (const QByteArray &line : lines) {
+        if (!line.endsWith('\r') || line.count('\r') != 1)
+            return std::nullopt;
+        const QString text = QString::fromLatin1(line.chopped(1));
+        const int blank = text.indexOf(QLatin1Char(' '));
+        const QString key = text.left(blank);
+        const QString value = blank < 0 ? QString() : text.mid(blank + 1);
+        if (key == QLatin1String("K0001/1"))
+            transfer.values.append(QMap<QString, QString>());
+        QMap<QString, QString> &fields =
+            key.startsWith(QLatin1String("K00")) && !transfer.values.isEmpty()
+                ? transfer.values.last()
+                : transfer.header;
+        if (fields.contains(key) || (&fields == &transfer.header && !transfer.values.isEmpty()))
+            return std::nullopt;
+        fields.insert(key, value);
+    }
+    return transfer;
+}
+
 } // namespace
 
 class TestChart : public QObject
@@ -130,6 +164,8 @@ private slots:
     void reportInEachFormat_data();
     void reportInEachFormat();
     void summaryAndReportWithoutDisplay();
+    void transferFileOfEveryCountedReading_data();
+    void transferFileOfEveryCountedReading();
     void unusableTableOrReportFile_data();
     void unusableTableOrReportFile();
     void badCommandLine_data();
@@ -375,6 +411,107 @@ void TestChart::summaryAndReportWithoutDisplay()
     QVERIFY(wellFormed(QStringLiteral("png"), readBytes(report)));
 }
 
+void TestChart::transferFileOfEveryCountedReading_data()
+{
+    QTest::addColumn<QStringList>("limits");
+    QTest::addColumn<bool>("heldOnly");
+    QTest::addColumn<QString>("lower");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("nominal");
+    const QStringList both{QStringLiteral("--lower=-1"), QStringLiteral("--upper=3.5")};
+    QTest::newRow("both limits") << both << false << "-1"
+                                 << "3.5"
+                                 << "1.25";
+    QTest::newRow("held only") << both << true << "-1"
+                               << "3.5"
+                               << "1.25";
+    QTest::newRow("upper only") << QStringList{QStringLiteral("--upper=3.5")} << false << ""
+                                << "3.5"
+                                << "";
+}
+
+// Every counted reading in the table's order, its time as recorded whatever the zone the
+// program runs in, over and under range marked invalid rather than given a number; names
+// that Latin-1 cannot hold whole, or that hold line ends, still one field each.
+void TestChart::transferFileOfEveryCountedReading()
+{
+    QFETCH(QStringList, limits);
+    QFETCH(bool, heldOnly);
+    QFETCH(QString, lower);
+    QFETCH(QString, upper);
+    QFETCH(QString, nominal);
+    const struct {
+        const char *reading;
+        bool held;
+    } records[] = {{"1.2", true}, {"over", false}, {"-0.3", true}, {"under", true}, {"4.0", false}};
+    QByteArray table = csvHeader();
+    for (int i = 0; i < 5; ++i)
+        table += QStringLiteral("2026-12-07T14:03:%1.345+05:30,KÄ-7,%2,%3\n")
+                     .arg(10 + i)
+                     .arg(QLatin1String(records[i].reading))
+                     .arg(records[i].held ? 1 : 0)
+                     .toUtf8();
+    const QString tablePath = folder.filePath(QStringLiteral("transfer.csv"));
+    QVERIFY(writeBytes(tablePath, table));
+    const QString path = folder.filePath(QStringLiteral("transfer.dfq"));
+    QStringList arguments{
+        QStringLiteral("--from"),           tablePath,
+        QStringLiteral("--export"),         path,
+        QStringLiteral("--part"),           QStringLiteral("Welle Ø7"),
+        QStringLiteral("--characteristic"), QStringLiteral("Ø ≤ 7\r\nK0001/1 9.9")};
+    arguments += limits;
+    if (heldOnly)
+        arguments.append(QStringLiteral("--held-only"));
+    QProcessEnvironment env = withoutDisplay();
+    env.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    const Run run = runOnTable(arguments, env);
+    QCOMPARE(run.status, 0);
+    QCOMPARE(saidByProgram(run.err), QByteArrayList());
+
+    const std::optional<Transfer> transfer = readTransfer(readBytes(path));
+    QVERIFY(transfer);
+    const QMap<QString, QString> &header = transfer->header;
+    QCOMPARE(header.value(QStringLiteral("K0100")), QStringLiteral("1"));
+    for (const char *key : {"K1001", "K1002"})
+        QCOMPARE(header.value(QLatin1String(key)), QStringLiteral("Welle Ø7"));
+    for (const char *key : {"K2001/1", "K2002/1"})
+        QCOMPARE(header.value(QLatin1String(key)), QStringLiteral("Ø ? 7  K0001/1 9.9"));
+    QCOMPARE(header.value(QStringLiteral("K2142/1")), QStringLiteral("µm"));
+    for (const auto &[key, expected] : {std::pair{"K2110/1", lower}, std::pair{"K2111/1", upper},
+                                        std::pair{"K2101/1", nominal}}) {
+        QCOMPARE(header.contains(QLatin1String(key)), !expected.isEmpty());
+        if (expected.isEmpty())
+            continue;
+        bool number = false;
+        QCOMPARE(QLocale::c().toDouble(header.value(QLatin1String(key)), &number),
+                 expected.toDouble());
+        QVERIFY2(number, key);
+    }
+
+    int i = 0;
+    for (const QMap<QString, QString> &value : transfer->values) {
+        while (i < 5 && heldOnly && !records[i].held)
+            ++i;
+        QVERIFY(i < 5);
+        const QString reading = QLatin1String(records[i].reading);
+        QCOMPARE(value.value(QStringLiteral("K0004/1")),
+                 QStringLiteral("07.12.2026/14:03:%1").arg(10 + i));
+        QCOMPARE(value.value(QStringLiteral("K0012/1")), QStringLiteral("KÄ-7"));
+        if (reading == QLatin1String("over") || reading == QLatin1String("under")) {
+            QCOMPARE(value.value(QStringLiteral("K0002/1")), QStringLiteral("129"));
+            bool number = true;
+            QLocale::c().toDouble(value.value(QStringLiteral("K0001/1")), &number);
+            QVERIFY(!number);
+        } else {
+            QCOMPARE(value.value(QStringLiteral("K0002/1"), QStringLiteral("0")),
+                     QStringLiteral("0"));
+            QCOMPARE(value.value(QStringLiteral("K0001/1")), reading);
+        }
+        ++i;
+    }
+    QCOMPARE(transfer->values.size(), heldOnly ? 3 : 5);
+}
+
 void TestChart::unusableTableOrReportFile_data()
 {
     QTest::addColumn<QByteArray>("table");
@@ -384,6 +521,9 @@ void TestChart::unusableTableOrReportFile_data()
     const QByteArray good = tableOf({1, 2, 3});
     QTest::newRow("line no record") << good + "2026-12-07,HD0042,1.0,0\n" + good.mid(28)
                                     << "out.svg" << QByteArray(":5: no record");
+    QTest::newRow("transfer file of a broken table")
+        << good + "2026-12-07,HD0042,1.0,0\n" + good.mid(28) << "out.dfq"
+        << QByteArray(":5: no record");
     QTest::newRow("no table") << QByteArray("a,b\n1,2\n") << "out.svg"
                               << QByteArray(":1: no table of readings");
     QTest::newRow("report folder missing")
