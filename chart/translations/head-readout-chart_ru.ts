@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>AqdefExport</name>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>не удаётся записать %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>ChartOptions</name>
     <message>
         <source>Try --help.</source>
@@ -44,8 +51,8 @@
         <translation>Показать таблицу FILE, записанную регистратором, вместо головки.</translation>
     </message>
     <message>
-        <source>With --from: write the report to FILE (.png, .svg or .pdf) and exit.</source>
-        <translation>С --from: записать отчёт в FILE (.png, .svg или .pdf) и выйти.</translation>
+        <source>With --from: write the report to FILE (.png, .svg or .pdf), or the readings as an AQDEF transfer file (.dfq), and exit.</source>
+        <translation>С --from: записать отчёт в FILE (.png, .svg или .pdf) или показания в файл обмена AQDEF (.dfq) и выйти.</translation>
     </message>
     <message>
         <source>With --from: print the statistics as one JSON object and exit.</source>
@@ -96,8 +103,8 @@ reads a table the recorder wrote.</source>
         <translation>--summary и --export исключают друг друга.</translation>
     </message>
     <message>
-        <source>--export needs a file ending in .png, .svg or .pdf.</source>
-        <translation>--export требует файл с окончанием .png, .svg или .pdf.</translation>
+        <source>--export needs a file ending in .png, .svg, .pdf or .dfq.</source>
+        <translation>--export требует файл с окончанием .png, .svg, .pdf или .dfq.</translation>
     </message>
 </context>
 <context>
