@@ -14,6 +14,9 @@ struct RecorderOptions {
     QString port;   // empty: search the machine's ports
     QString output; // empty: standard output, as - on the command line
     Progress progress = Progress::WhenTerminal;
+    QString mqtt;             // empty: no broker
+    QString mqttCa;           // empty: the system's certificate authorities
+    QString mqttPasswordFile; // empty: HEAD_READOUT_MQTT_PASSWORD, if set
 };
 
 // The command line read: either options to record with, or what to print and the exit

@@ -4,12 +4,15 @@
 #include "acquisition/portlister.h"
 #include "acquisition/portlock.h"
 #include "acquisition/workerserialport.h"
+#include "publisher/brokeraddress.h"
+#include "publisher/tableforwarder.h"
 #include "recorder/readingrecorder.h"
 #include "recorder/stopsignals.h"
 #include "table/csvoutput.h"
 #include "table/csvrecord.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QThread>
 
 #include <climits>
@@ -27,6 +30,8 @@ namespace
 // while it sleeps through its pause after the last port, or blocks writing to a reader
 // that has stopped reading.
 constexpr unsigned long ShutDownWaitMs = 300;
+// How long a connected broker gets, at the end, for what the table still holds.
+constexpr int SendingWaitMs = 10000;
 
 void printError(const QString &text)
 {
@@ -74,13 +79,42 @@ int Recording::record(const RecorderOptions &options)
     if (!output->notice().isEmpty())
         printError(output->notice());
 
-    Recording recording(options, ports, std::move(output));
+    std::unique_ptr<TableForwarder> forwarder;
+    if (!options.mqtt.isEmpty()) {
+        QString password = qEnvironmentVariable("HEAD_READOUT_MQTT_PASSWORD");
+        if (!options.mqttPasswordFile.isEmpty()) {
+            QFile file(options.mqttPasswordFile);
+            if (!file.open(QIODevice::ReadOnly)) {
+                printError(QStringLiteral("cannot read the password file %1: %2")
+                               .arg(options.mqttPasswordFile, file.errorString()));
+                return 1;
+            }
+            QByteArray line = file.readLine();
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            password = QString::fromUtf8(line);
+        }
+        // Checked with the command line.
+        const BrokerAddress broker = *BrokerAddress::parse(options.mqtt, error);
+        forwarder =
+            std::make_unique<TableForwarder>(options.output, broker, password, options.mqttCa);
+        if (!forwarder->start(error)) {
+            printError(error);
+            return 1;
+        }
+        if (!forwarder->notice().isEmpty())
+            printError(forwarder->notice());
+    }
+
+    Recording recording(options, ports, std::move(output), std::move(forwarder));
     return recording.run();
 }
 
 Recording::Recording(const RecorderOptions &options, QStringList ports,
-                     std::unique_ptr<CsvOutput> output, QObject *parent)
+                     std::unique_ptr<CsvOutput> output, std::unique_ptr<TableForwarder> forwarder,
+                     QObject *parent)
     : QObject(parent), ports(std::move(ports)), output(std::move(output)),
+      forwarder(std::move(forwarder)), table(options.output),
       showProgress(
           options.progress == RecorderOptions::Progress::Always ||
           (options.progress == RecorderOptions::Progress::WhenTerminal && ::isatty(STDERR_FILENO)))
@@ -101,7 +135,18 @@ Recording::Recording(const RecorderOptions &options, QStringList ports,
     // Both in the worker's thread: each reading is written down as it is decoded.
     connect(worker, &WorkerSerialPort::signal_newFixed, recorder, &ReadingRecorder::slot_newFixed);
     connect(worker, &WorkerSerialPort::signal_newLine, recorder, &ReadingRecorder::slot_newLine);
-    connect(recorder, &ReadingRecorder::signal_recorded, this, [this] { ++records; });
+    connect(recorder, &ReadingRecorder::signal_recorded, this, [this] {
+        ++records;
+        if (this->forwarder)
+            this->forwarder->tableGrew();
+    });
+    if (this->forwarder) {
+        connect(this->forwarder.get(), &TableForwarder::problem, this, &Recording::brokerProblem);
+        connect(this->forwarder.get(), &TableForwarder::connected, this, [this] {
+            brokerSaid.clear();
+            report(QStringLiteral("connected to %1").arg(this->forwarder->broker().host));
+        });
+    }
     connect(recorder, &ReadingRecorder::signal_writeFailed, this, &Recording::writeFailed);
     connect(recorder, &ReadingRecorder::signal_readerGone, this, [this] {
         stopped = true;
@@ -138,6 +183,7 @@ int Recording::run()
         // reading: every record already went out whole, and only the port's lock file
         // would outlive us.
         removeOwnPortLocks(ports);
+        finishSending();
         const int status = conclude();
         std::fflush(stderr);
         std::_Exit(status);
@@ -146,7 +192,28 @@ int Recording::run()
     // What the worker's thread did before it ended, in order: a reading recorded in the
     // last moments counts, and is said, before the outcome.
     QCoreApplication::sendPostedEvents(this);
+    finishSending();
     return conclude();
+}
+
+void Recording::finishSending()
+{
+    if (!forwarder)
+        return;
+    forwarder->finish(SendingWaitMs);
+    unsent = forwarder->unsent();
+}
+
+void Recording::brokerProblem(const QString &text)
+{
+    if (text == brokerSaid)
+        return;
+    brokerSaid = text;
+    const BrokerAddress &broker = forwarder->broker();
+    printError(QStringLiteral("broker %1:%2: %3; recording goes on, the records wait in %4")
+                   .arg(broker.host)
+                   .arg(broker.port)
+                   .arg(text, table));
 }
 
 void Recording::portTried()
@@ -189,14 +256,22 @@ void Recording::end()
 
 int Recording::conclude()
 {
+    int status = 0;
     if (!failure.isEmpty()) {
         printError(failure);
-        return 1;
+        status = 1;
+    } else if (!stopped && searched && records == 0) {
+        printError(outcomeOfSearch());
+        status = 1;
     }
-    if (stopped || !searched || records > 0)
-        return 0;
-    printError(outcomeOfSearch());
-    return 1;
+    if (unsent > 0) {
+        printError(QStringLiteral("%1 records not yet sent to %2; the next run with --output %3 "
+                                  "sends them")
+                       .arg(unsent)
+                       .arg(forwarder->broker().host, table));
+        status = 1;
+    }
+    return status;
 }
 
 void Recording::report(const QString &text) const

@@ -12,6 +12,7 @@
 
 class CsvOutput;
 class QThread;
+class TableForwarder;
 
 // One run of the recorder: the acquisition worker in a thread of its own, as the window
 // runs it, with a ReadingRecorder beside it writing the table; progress on standard error.
@@ -26,8 +27,9 @@ public:
     static int record(const RecorderOptions &options);
 
     // ports: the locations to try, in order; the worker is handed these through its seam.
+    // forwarder: where the table's records also go to a broker; may be null.
     Recording(const RecorderOptions &options, QStringList ports, std::unique_ptr<CsvOutput> output,
-              QObject *parent = nullptr);
+              std::unique_ptr<TableForwarder> forwarder, QObject *parent = nullptr);
     ~Recording() override;
 
     // Runs the event loop until the recording ends; answers the exit status.
@@ -38,6 +40,9 @@ private:
     void headSeen(const QString &serial);
     void searchOver();
     void writeFailed(const QString &message);
+    void brokerProblem(const QString &text);
+    // Gives the broker its last chance at what is left in the table.
+    void finishSending();
     void end();
     // Says the outcome, once: the exit status.
     int conclude();
@@ -47,6 +52,8 @@ private:
 
     QStringList ports;
     std::unique_ptr<CsvOutput> output;
+    std::unique_ptr<TableForwarder> forwarder;
+    QString table;
     bool showProgress;
     QPointer<QThread> workerThread;
     int portIndex = -1; // of the port the worker tries or reads
@@ -57,6 +64,8 @@ private:
     bool stopped = false;  // by a signal, or by a reader gone: not a failure
     bool searched = false; // every port given up
     QString failure;
+    QString brokerSaid; // the last broker fault said, so that a retry does not repeat it
+    qint64 unsent = 0;
 };
 
 #endif

@@ -1,0 +1,73 @@
+#ifndef BROKERCONNECTION_H
+#define BROKERCONNECTION_H
+
+#include "publisher/brokeraddress.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+struct mosquitto;
+
+// The MQTT session with the broker, kept by a thread of its own: it connects, and after a
+// failure or a lost connection connects again after a pause that grows to 30 s, for as long
+// as it runs. Messages are handed to the library from the owner's thread; the library keeps
+// those not yet acknowledged and sends them again, in order, after a reconnect. What
+// happens is told by queued signals, in the owner's thread.
+class BrokerConnection : public QObject
+{
+    Q_OBJECT
+public:
+    BrokerConnection(BrokerAddress address, QString password, QString caFile,
+                     QObject *parent = nullptr);
+    ~BrokerConnection() override;
+    BrokerConnection(const BrokerConnection &) = delete;
+    BrokerConnection &operator=(const BrokerConnection &) = delete;
+
+    // Starts the session's thread; false, with the reason in error, where the library
+    // refuses the settings (a CA file that cannot be read).
+    bool start(QString &error);
+    // QoS 1: the message's id, which acknowledged() names once the broker has it.
+    std::optional<int> publish(const QByteArray &topic, const QByteArray &payload);
+    // Says offline on the status topic where connected, disconnects and ends the thread.
+    void stop();
+
+    const BrokerAddress &address() const { return broker; }
+
+signals:
+    void connected();
+    void failed(const QString &reason);
+    void acknowledged(int id);
+
+private:
+    void run();
+    bool pause(int seconds) const;
+    QString libraryError() const;
+    void setLibraryError(const QString &text, bool replace);
+    void tell(const QString &reason);
+
+    static void onConnect(mosquitto *client, void *self, int code);
+    static void onPublish(mosquitto *client, void *self, int id);
+    static void onLog(mosquitto *client, void *self, int level, const char *text);
+
+    BrokerAddress broker;
+    QString password;
+    QString caFile;
+    QByteArray statusTopic;
+    mosquitto *client = nullptr;
+    std::thread session;
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> accepted{false};
+    std::atomic<int> statusId{-1};
+    std::atomic<bool> statusAcknowledged{false};
+    // The library may log from the owner's thread too, while publishing.
+    mutable std::mutex errorMutex;
+    QString lastLibraryError;
+};
+
+#endif
