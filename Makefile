@@ -18,13 +18,15 @@ CONFIGURE = cmake -S . -DHEADREADOUT_QT=$(QT)
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
-PACKAGES := $(QT_PACKAGES) cmake g++ make fonts-liberation xvfb xauth x11-xserver-utils \
-  x11-utils
+PACKAGES := $(QT_PACKAGES) cmake g++ make pkg-config libmosquitto-dev fonts-liberation xvfb \
+  xauth x11-xserver-utils x11-utils
+# What the tests run beside the programs: Python's csv module, and a broker of their own.
+TEST_PACKAGES := python3 mosquitto-clients openssl
 FUZZ_PACKAGES := clang libclang-rt-dev
 # At 96 dpi, where the window is drawn unscaled.
 XVFB := xvfb-run -a -s "-screen 0 400x300x24 -dpi 96"
 
-.PHONY: all deps build run test check demo demo-chart fuzz bench lint install package clean
+.PHONY: all deps test-deps build run test check demo demo-chart fuzz bench lint install package clean
 
 all: build
 
@@ -57,22 +59,32 @@ run: build
 	fi
 
 # Python's csv module reads the recorder's tables back in its tests.
-test: build
-	$(call install_missing,python3)
+# Debian's mosquitto starts a broker of its own when installed; the tests start theirs on
+# free loopback ports, so one installed for them is stopped and disabled at once.
+test-deps:
+	$(call install_missing,$(TEST_PACKAGES))
+	@if ! dpkg-query -W -f='$${Status}\n' mosquitto 2>/dev/null | grep -q 'install ok installed'; then \
+	  echo "Installing Debian packages: mosquitto (its own service stopped and disabled)"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends mosquitto && \
+	  if [ -d /run/systemd/system ]; then $(SUDO) systemctl disable --now mosquitto; fi; \
+	fi
+
+test: build test-deps
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -LE soak
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (leaks checked
 # at every exit, the real program's included), the cross-thread suites under
 # ThreadSanitizer, and the million-frame soak.
 SANITIZERS := $(CURDIR)/tests/sanitizers
-CROSS_THREAD := tst_startup|tst_workerserialport|tst_widget|tst_noteendtoend|tst_recorder
+CROSS_THREAD := tst_startup|tst_workerserialport|tst_widget|tst_noteendtoend|tst_recorder|tst_publisher
 # Debian's Qt is not built for ThreadSanitizer: it hands queued calls and their copied
 # arguments from thread to thread under futex locks the sanitizer cannot see, then copies
 # and frees them in its own code. So the memory functions Qt itself calls are not
 # checked; every access of this project's code still is, on both sides of a race, and no
 # report is suppressed.
 TSAN_FLAGS := ignore_noninstrumented_modules=1 halt_on_error=1
-check: build
+check: build test-deps
 	$(CONFIGURE) -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 	cmake --build $(BUILD)-asan -j$(JOBS)
@@ -111,7 +123,7 @@ fuzz: deps
 	    $$dict $(BUILD)-fuzz/corpus-$$target || exit 1; \
 	done
 
-bench: build
+bench: build test-deps
 	bench/bench-table.sh $(BUILD)
 
 lint: build
@@ -137,7 +149,7 @@ DEB = $(BUILD)/head-readout_$(VERSION)_$(ARCH).deb
 CHART_DEB = $(BUILD)/head-readout-chart_$(VERSION)_$(ARCH).deb
 PACKAGE_ROOT = $(BUILD)-package/package-root
 CHART_ROOT = $(BUILD)-package/chart-root
-package: build
+package: build test-deps
 	$(call install_missing,lintian appstream desktop-file-utils dpkg-dev python3)
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
 	$(CONFIGURE) -B $(BUILD)-package -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX=/usr \

@@ -7,15 +7,25 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-"$build/bin/bench-decoder" >"$out/decoder" 2>/dev/null
-"$build/bin/bench-latency" >"$out/latency" 2>/dev/null
-"$build/bin/bench-cpu" >"$out/cpu" 2>/dev/null
-"$build/bin/bench-startup" >"$out/startup" 2>/dev/null
-"$build/bin/bench-memory" >"$out/memory" 2>/dev/null
-"$build/bin/bench-program-memory" "$build/bin/head-readout-log" 1000000 --quiet \
-  >"$out/recorder-memory" 2>/dev/null
-"$build/bin/bench-program-memory" "$build/bin/head-readout-chart" 1000000 --lower=-150 \
-  --upper=150 >"$out/chart-memory" 2>/dev/null
+# Each benchmark's output in a file of its own; what it said on the way shown if it fails.
+bench() {
+  local name=$1
+  shift
+  if ! "$@" >"$out/$name" 2>"$out/$name.err"; then
+    echo "bench-table: $name failed:" >&2
+    cat "$out/$name.err" >&2
+    exit 1
+  fi
+}
+bench decoder "$build/bin/bench-decoder"
+bench latency "$build/bin/bench-latency"
+bench cpu "$build/bin/bench-cpu"
+bench startup "$build/bin/bench-startup"
+bench memory "$build/bin/bench-memory"
+bench recorder-memory "$build/bin/bench-program-memory" "$build/bin/head-readout-log" 1000000 --quiet
+bench backlog "$build/bin/bench-backlog"
+bench chart-memory "$build/bin/bench-program-memory" "$build/bin/head-readout-chart" 1000000 \
+  --lower=-150 --upper=150
 
 # A day's table and more, a million records as the recorder writes them, summed up by the
 # chart and by a plain Python script; each the best of three runs.
@@ -76,6 +86,10 @@ recorder_kib=$(num 'KiB after [0-9]+, ' "$out/recorder-memory")
 recorder_ratio=$(awk -v a="$recorder_kib" -v b="$recorder_tenth" 'BEGIN { printf "%.2f", a / b }')
 cpu_chart=$(num 'chart  : ' "$out/cpu")
 cpu_chart_ratio=$(num 'ratio chart/readout: ' "$out/cpu")
+cpu_mqtt=$(num 'recorder with --mqtt: ' "$out/cpu")
+cpu_mqtt_ratio=$(num 'ratio mqtt/recorder: ' "$out/cpu")
+backlog_rate=$(num ', ' "$out/backlog")
+backlog_seconds=$(num 'acknowledged in ' "$out/backlog")
 chart_frames=$(num 'head-readout-chart, ' "$out/chart-memory")
 chart_tenth=$(num 'resident ' "$out/chart-memory")
 chart_kib=$(num 'KiB after [0-9]+, ' "$out/chart-memory")
@@ -95,6 +109,8 @@ echo "| decoder throughput | ${dec_rate} bytes/s | line rate: 960 bytes/s | ${de
 echo "| resident memory after ${memory_frames} frames | ${memory_kib} KiB | bare QWidget program: ${bare_kib} KiB | ${memory_ratio} |"
 echo "| recorder: CPU time, ${cpu_seconds} s of frames at line rate | ${cpu_recorder} ms | the window in the same run: ${cpu_readout} ms | ${cpu_recorder_ratio} |"
 echo "| recorder: resident memory after ${recorder_frames} frames | ${recorder_kib} KiB | after a tenth of them: ${recorder_tenth} KiB | ${recorder_ratio} |"
+echo "| recorder with --mqtt: CPU time, ${cpu_seconds} s of frames at line rate | ${cpu_mqtt} ms | the plain recorder in the same run: ${cpu_recorder} ms | ${cpu_mqtt_ratio} |"
+echo "| backlog of 100000 records sent to a loopback broker | ${backlog_seconds} s, ${backlog_rate} records/s | goal: 20000 records/s | $(awk -v a="$backlog_rate" 'BEGIN { printf "%.1f", a / 20000 }') |"
 echo "| chart: CPU time, ${cpu_seconds} s of frames at line rate | ${cpu_chart} ms | the window in the same run: ${cpu_readout} ms | ${cpu_chart_ratio} |"
 echo "| chart: resident memory after ${chart_frames} frames | ${chart_kib} KiB | after a tenth of them: ${chart_tenth} KiB | +${chart_growth} KiB |"
 echo "| chart: --summary of a 1000000-record table | ${summary_chart} s | Python csv and running variance: ${summary_python} s | ${summary_ratio} |"

@@ -1,13 +1,15 @@
 // What reading a head costs in processor time once running: the readout window, the
-// recorder and the chart (with limits, its charts drawn), each the program that ships, on
+// recorder, the recorder sending to a loopback broker, and the chart (with limits, its
+// charts drawn), each the program that ships, on
 // a head-sim head streaming at line rate, and cat on a head of its own beside the window
-// as the reference. The three take turns in rounds, the order rotating, so that none
+// as the reference. They take turns in rounds, the order rotating, so that none
 // always finds the machine as another left it. A program is timed only after it has held its port
 // for a warm-up second: its start-up, and the backlog the head left in the terminal before it was
 // opened, are not counted. Both run where the system lists only their head as a port; the window in
 // a folder holding serial_number/, so that its note step does its real work, the recorder and the
 // chart appending to a file.
 
+#include "testsupport/mosquittobroker.h"
 #include "testsupport/namespacedrun.h"
 #include "testsupport/processprobe.h"
 
@@ -227,6 +229,22 @@ bool runRecorder(Cpu &recorder, QTextStream &err)
                           recorder, err);
 }
 
+// Sending each record on to a broker of its own on the loopback, whose time is not counted.
+bool runSendingRecorder(Cpu &recorder, QTextStream &err)
+{
+    QTemporaryDir folder;
+    MosquittoBroker broker(folder.path(), {});
+    QString error;
+    if (!folder.isValid() || !broker.start(error)) {
+        err << "bench-cpu: no broker: " << error << '\n';
+        return false;
+    }
+    return runTableWriter(QStringLiteral(HEAD_READOUT_LOG_PROGRAM),
+                          {QStringLiteral("--quiet"), QStringLiteral("--mqtt"),
+                           QStringLiteral("mqtt://127.0.0.1:%1/bench").arg(broker.port())},
+                          recorder, err);
+}
+
 bool runChart(Cpu &chart, QTextStream &err)
 {
     return runTableWriter(QStringLiteral(HEAD_READOUT_CHART_PROGRAM),
@@ -240,10 +258,10 @@ void printLine(QTextStream &out, const char *what, const Cpu &cpu)
         << " ms in clock ticks)\n";
 }
 
-void printRatio(QTextStream &out, const char *what, const Cpu &cpu, const Cpu &readout,
+void printRatio(QTextStream &out, const char *what, const Cpu &cpu, const Cpu &reference,
                 const std::vector<double> &rounds)
 {
-    out << "  ratio " << what << "/readout: " << cpu.preciseSeconds / readout.preciseSeconds
+    out << "  ratio " << what << ": " << cpu.preciseSeconds / reference.preciseSeconds
         << " (rounds:";
     for (double ratio : rounds)
         out << ' ' << ratio;
@@ -265,27 +283,33 @@ int main(int argc, char *argv[])
     Cpu cat;
     Cpu recorder;
     Cpu chart;
+    Cpu sending;
     std::vector<double> recorderRatios;
     std::vector<double> chartRatios;
+    std::vector<double> sendingRatios;
     for (int round = 0; round < Rounds; ++round) {
         Cpu roundReadout;
         Cpu roundCat;
         Cpu roundRecorder;
         Cpu roundChart;
-        const std::function<bool()> turns[] = {
+        Cpu roundSending;
+        const std::vector<std::function<bool()>> turns = {
             [&] { return runWindow(roundReadout, roundCat, err); },
             [&] { return runRecorder(roundRecorder, err); },
-            [&] { return runChart(roundChart, err); }};
-        for (int turn = 0; turn < 3; ++turn) {
-            if (!turns[(round + turn) % 3]())
+            [&] { return runChart(roundChart, err); },
+            [&] { return runSendingRecorder(roundSending, err); }};
+        for (size_t turn = 0; turn < turns.size(); ++turn) {
+            if (!turns[(size_t(round) + turn) % turns.size()]())
                 return 1;
         }
         readout += roundReadout;
         cat += roundCat;
         recorder += roundRecorder;
         chart += roundChart;
+        sending += roundSending;
         recorderRatios.push_back(roundRecorder.preciseSeconds / roundReadout.preciseSeconds);
         chartRatios.push_back(roundChart.preciseSeconds / roundReadout.preciseSeconds);
+        sendingRatios.push_back(roundSending.preciseSeconds / roundRecorder.preciseSeconds);
     }
 
     QTextStream out(stdout);
@@ -299,6 +323,7 @@ int main(int argc, char *argv[])
     printLine(out, "cat    ", cat);
     printLine(out, "recorder", recorder);
     printLine(out, "chart  ", chart);
+    printLine(out, "recorder with --mqtt", sending);
     out.setRealNumberPrecision(2);
     out << "  ratio readout/cat: ";
     if (cat.preciseSeconds > 0)
@@ -306,7 +331,8 @@ int main(int argc, char *argv[])
     else
         out << "cat used no measurable time";
     out << '\n';
-    printRatio(out, "recorder", recorder, readout, recorderRatios);
-    printRatio(out, "chart", chart, readout, chartRatios);
+    printRatio(out, "recorder/readout", recorder, readout, recorderRatios);
+    printRatio(out, "chart/readout", chart, readout, chartRatios);
+    printRatio(out, "mqtt/recorder", sending, recorder, sendingRatios);
     return 0;
 }
