@@ -14,7 +14,7 @@ namespace
 // Enough in flight to keep a loopback broker busy; few enough that a broker that is away
 // holds only these in memory, the rest waiting in the table.
 constexpr size_t Window = 1000;
-constexpr qint64 ReadChunk = 64 * 1024;
+constexpr qint64 ReadChunk = qint64(64) * 1024;
 // Kept a few times a second: a crash then sends again at most that much.
 constexpr int KeepMs = 250;
 constexpr int RetryMs = 1000;

@@ -226,7 +226,7 @@ void TestPublisher::everyRecordArrivesInTableOrder()
         const QList<QByteArray> fields = lines.at(int(number) - 1).split(',');
         QCOMPARE(json.value(QStringLiteral("time")).toString().toUtf8(), fields.at(0));
         QCOMPARE(json.value(QStringLiteral("serial")).toString().toUtf8(), fields.at(1));
-        const QByteArray reading = fields.at(2);
+        const QByteArray &reading = fields.at(2);
         if (reading == "over" || reading == "under") {
             QVERIFY(json.value(QStringLiteral("reading_um")).isNull());
             QCOMPARE(json.value(QStringLiteral("range")).toString().toUtf8(), reading);

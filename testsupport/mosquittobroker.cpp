@@ -65,8 +65,8 @@ bool run(const QString &program, const QStringList &arguments, const QString &fo
 
 } // namespace
 
-MosquittoBroker::MosquittoBroker(const QString &folder, Setup setup)
-    : folder(folder), setup(std::move(setup))
+MosquittoBroker::MosquittoBroker(QString folder, Setup setup)
+    : folder(std::move(folder)), setup(std::move(setup))
 {
 }
 

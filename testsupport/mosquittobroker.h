@@ -18,7 +18,7 @@ public:
         bool tls = false;
     };
 
-    MosquittoBroker(const QString &folder, Setup setup);
+    MosquittoBroker(QString folder, Setup setup);
     ~MosquittoBroker();
     MosquittoBroker(const MosquittoBroker &) = delete;
     MosquittoBroker &operator=(const MosquittoBroker &) = delete;
