@@ -60,6 +60,7 @@ int main(int argc, char *argv[])
     }
     const qint64 pid = program.process.processId();
     QFile table(tablePath);
+    QByteArray said;
 
     QElapsedTimer clock;
     clock.start();
@@ -80,6 +81,8 @@ int main(int argc, char *argv[])
             }
             continue;
         }
+        // What it says goes unread in a pipe that, once full, would stop it.
+        said = (said + program.process.readAllStandardError()).right(4096);
         if (!table.isOpen() && !table.open(QIODevice::ReadOnly)) {
             QThread::msleep(10);
             continue;
@@ -89,8 +92,12 @@ int main(int argc, char *argv[])
             recorded += more;
             stalled.restart();
         } else if (stalled.elapsed() > StalledMs || program.process.state() != QProcess::Running) {
-            std::fprintf(stderr, "bench-program-memory: %ld of %ld frames recorded by %s\n",
-                         recorded, frames, qPrintable(name));
+            std::fprintf(stderr,
+                         "bench-program-memory: %ld of %ld frames recorded by %s, which is %s; "
+                         "it said: %s\n",
+                         recorded, frames, qPrintable(name),
+                         program.process.state() == QProcess::Running ? "running" : "gone",
+                         said.constData());
             return 1;
         } else {
             QThread::msleep(2);

@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -90,6 +91,16 @@ QLabel *labelWithPoints(const QString &name, int points, QWidget *parent)
     font.setPointSize(points);
     label->setFont(font);
     return label;
+}
+
+// As wide as the widest text the label shows, so that a new reading never changes the
+// window's layout: a relayout at every refresh would cost more than the reading.
+void reserveWidth(QLabel *label, const QStringList &texts)
+{
+    int widest = 0;
+    for (const QString &text : texts)
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(text));
+    label->setMinimumWidth(widest);
 }
 
 void printError(const QString &text)
@@ -227,6 +238,20 @@ QWidget *ChartWindow::buildReadout()
     grid->setColumnStretch(4, 1);
     reading->setText(QStringLiteral("—"));
     held->setText(QStringLiteral("—"));
+    const QStringList values{valueText(-2559), valueText(Measurement::OverRange),
+                             valueText(Measurement::UnderRange)};
+    const QStringList verdicts{verdictText(ToleranceLimits::Verdict::Inside),
+                               verdictText(ToleranceLimits::Verdict::Warning),
+                               verdictText(ToleranceLimits::Verdict::Outside),
+                               verdictText(ToleranceLimits::Verdict::Unjudged)};
+    reserveWidth(reading, values);
+    reserveWidth(held, values);
+    reserveWidth(readingVerdict, verdicts);
+    reserveWidth(heldVerdict, verdicts);
+    for (QLabel *value : {reading, held})
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel *verdict : {readingVerdict, heldVerdict})
+        verdict->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return readout;
 }
 
