@@ -21,6 +21,7 @@ constexpr int OfflineWaitMs = 2000;
 // Enough in flight that a backlog goes out at the loopback's pace, not the round trip's.
 constexpr int InFlight = 1000;
 
+const char SystemCaFolder[] = "/etc/ssl/certs";
 const char Online[] = "online";
 const char Offline[] = "offline";
 
@@ -69,16 +70,16 @@ bool BrokerConnection::start(QString &error)
             mosquitto_username_pw_set(client, broker.user.toUtf8().constData(),
                                       password.isNull() ? nullptr : password.toUtf8().constData());
     if (code == MOSQ_ERR_SUCCESS && broker.tls) {
-        if (caFile.isEmpty()) {
-            code = mosquitto_int_option(client, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
-        } else {
-            if (!QFile(caFile).open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read the CA file %1").arg(caFile);
-                return false;
-            }
-            code = mosquitto_tls_set(client, QFile::encodeName(caFile).constData(), nullptr,
-                                     nullptr, nullptr, nullptr);
+        if (!caFile.isEmpty() && !QFile(caFile).open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read the CA file %1").arg(caFile);
+            return false;
         }
+        // The system's authorities by their folder: the library's own option for them is
+        // lost on its reconnects.
+        const QByteArray file = QFile::encodeName(caFile);
+        code = mosquitto_tls_set(client, caFile.isEmpty() ? nullptr : file.constData(),
+                                 caFile.isEmpty() ? SystemCaFolder : nullptr, nullptr, nullptr,
+                                 nullptr);
     }
     if (code != MOSQ_ERR_SUCCESS) {
         error = QStringLiteral("cannot set up the MQTT client: %1")
