@@ -35,7 +35,7 @@
 namespace
 {
 
-constexpr int RefreshMs = 150;
+constexpr int RefreshMs = 500;
 // Enough to see a trend; drawing all the batch keeps for the report several times a second
 // would cost more than the rest of the window.
 constexpr int RunChartPoints = 500;
@@ -93,14 +93,15 @@ QLabel *labelWithPoints(const QString &name, int points, QWidget *parent)
     return label;
 }
 
-// As wide as the widest text the label shows, so that a new reading never changes the
-// window's layout: a relayout at every refresh would cost more than the reading.
-void reserveWidth(QLabel *label, const QStringList &texts)
+// As large as the widest text the label shows, and no larger: a label of fixed size asks
+// for no relayout of the window when its text changes, which at every reading would cost
+// more than the reading.
+void fixSize(QLabel *label, const QStringList &texts)
 {
     int widest = 0;
     for (const QString &text : texts)
         widest = std::max(widest, label->fontMetrics().horizontalAdvance(text));
-    label->setMinimumWidth(widest);
+    label->setFixedSize(widest, label->sizeHint().height());
 }
 
 void printError(const QString &text)
@@ -244,10 +245,10 @@ QWidget *ChartWindow::buildReadout()
                                verdictText(ToleranceLimits::Verdict::Warning),
                                verdictText(ToleranceLimits::Verdict::Outside),
                                verdictText(ToleranceLimits::Verdict::Unjudged)};
-    reserveWidth(reading, values);
-    reserveWidth(held, values);
-    reserveWidth(readingVerdict, verdicts);
-    reserveWidth(heldVerdict, verdicts);
+    fixSize(reading, values);
+    fixSize(held, values);
+    fixSize(readingVerdict, verdicts);
+    fixSize(heldVerdict, verdicts);
     for (QLabel *value : {reading, held})
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel *verdict : {readingVerdict, heldVerdict})
@@ -280,7 +281,8 @@ void ChartWindow::take(int value, const QString &headSerial, bool isHeld)
     if (!batch.add(value, isHeld))
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    batch.noteOrigin(headSerial, QDateTime::fromMSecsSinceEpoch(now));
+    // In UTC: a local time looked up at every reading would cost more than the reading.
+    batch.noteOrigin(headSerial, QDateTime::fromMSecsSinceEpoch(now, Qt::UTC));
     stale = true;
     if (output && output->append(records.record({now, headSerial, value, isHeld})) !=
                       CsvOutput::Outcome::Written)

@@ -69,10 +69,12 @@ QString Report::subtitle() const
         batch.serial().isEmpty() ? tr("no head") : tr("head %1").arg(visibleText(batch.serial()));
     if (!batch.firstTime().isValid())
         return tr("%1, no readings").arg(serial);
-    const QLocale locale;
-    return tr("%1, %2 to %3")
-        .arg(serial, locale.toString(batch.firstTime(), QLocale::ShortFormat),
-             locale.toString(batch.lastTime(), QLocale::ShortFormat));
+    // A table's times as recorded; a head's, kept in UTC while reading, in local time.
+    const auto shown = [](const QDateTime &time) {
+        return QLocale().toString(time.timeSpec() == Qt::UTC ? time.toLocalTime() : time,
+                                  QLocale::ShortFormat);
+    };
+    return tr("%1, %2 to %3").arg(serial, shown(batch.firstTime()), shown(batch.lastTime()));
 }
 
 void Report::paint(QPainter &painter) const

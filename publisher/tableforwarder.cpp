@@ -15,8 +15,11 @@ namespace
 // holds only these in memory, the rest waiting in the table.
 constexpr size_t Window = 1000;
 constexpr qint64 ReadChunk = qint64(64) * 1024;
-// Kept a few times a second: a crash then sends again at most that much.
-constexpr int KeepMs = 250;
+// Kept once a second: a crash then sends again at most that much.
+constexpr int KeepMs = 1000;
+// New records are gathered this long and sent together: a wake-up of the session, a packet
+// and an acknowledgement's round for several records rather than for each.
+constexpr int GatherMs = 100;
 constexpr int RetryMs = 1000;
 constexpr int FinishStepMs = 20;
 
@@ -34,6 +37,9 @@ TableForwarder::TableForwarder(QString table, const BrokerAddress &broker, const
     retryTimer.setSingleShot(true);
     retryTimer.setInterval(RetryMs);
     connect(&retryTimer, &QTimer::timeout, this, &TableForwarder::readMore);
+    gatherTimer.setSingleShot(true);
+    gatherTimer.setInterval(GatherMs);
+    connect(&gatherTimer, &QTimer::timeout, this, &TableForwarder::readMore);
     connect(&connection, &BrokerConnection::acknowledged, this, &TableForwarder::acknowledged);
     connect(&connection, &BrokerConnection::connected, this, [this] {
         online = true;
@@ -63,7 +69,8 @@ bool TableForwarder::start(QString &error)
 
 void TableForwarder::tableGrew()
 {
-    readMore();
+    if (!gatherTimer.isActive())
+        gatherTimer.start();
 }
 
 bool TableForwarder::nextLine(QByteArray &line)
@@ -152,13 +159,17 @@ bool TableForwarder::advance()
 
 void TableForwarder::acknowledged(int id)
 {
+    // Only a full window left records unread; the rest come with tableGrew().
+    const bool wasFull = inFlight.size() >= Window;
     for (Sent &sent : inFlight) {
         if (sent.id == id && !sent.acknowledged) {
             sent.acknowledged = true;
             break;
         }
     }
-    readMore();
+    advance();
+    if (wasFull)
+        readMore();
 }
 
 void TableForwarder::keepMark()

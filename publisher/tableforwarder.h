@@ -73,6 +73,7 @@ private:
     std::deque<Sent> inFlight;
     QTimer keepTimer;
     QTimer retryTimer;
+    QTimer gatherTimer;
     QString startNotice;
     bool noRecordSaid = false;
 };
