@@ -3,7 +3,6 @@
 #include <mosquitto.h>
 
 #include <QFile>
-#include <QMetaObject>
 
 #include <algorithm>
 #include <cerrno>
@@ -189,8 +188,7 @@ void BrokerConnection::setLibraryError(const QString &text, bool replace)
 
 void BrokerConnection::tell(const QString &reason)
 {
-    QMetaObject::invokeMethod(
-        this, [this, reason] { emit failed(reason); }, Qt::QueuedConnection);
+    emit failed(reason);
 }
 
 void BrokerConnection::onConnect(mosquitto *client, void *self, int code)
@@ -204,8 +202,7 @@ void BrokerConnection::onConnect(mosquitto *client, void *self, int code)
     int id = 0;
     mosquitto_publish(client, &id, connection->statusTopic.constData(), int(std::strlen(Online)),
                       Online, 1, true);
-    QMetaObject::invokeMethod(
-        connection, [connection] { emit connection->connected(); }, Qt::QueuedConnection);
+    emit connection->connected();
 }
 
 void BrokerConnection::onPublish(mosquitto *, void *self, int id)
@@ -215,8 +212,7 @@ void BrokerConnection::onPublish(mosquitto *, void *self, int id)
         connection->statusAcknowledged = true;
         return;
     }
-    QMetaObject::invokeMethod(
-        connection, [connection, id] { emit connection->acknowledged(id); }, Qt::QueuedConnection);
+    emit connection->acknowledged(id);
 }
 
 void BrokerConnection::onLog(mosquitto *, void *self, int level, const char *text)

@@ -18,7 +18,8 @@ struct mosquitto;
 // failure or a lost connection connects again after a pause that grows to 30 s, for as long
 // as it runs. Messages are handed to the library from the owner's thread; the library keeps
 // those not yet acknowledged and sends them again, in order, after a reconnect. What
-// happens is told by queued signals, in the owner's thread.
+// happens is told by signals emitted in the session's thread: receivers in the owner's
+// thread get them queued.
 class BrokerConnection : public QObject
 {
     Q_OBJECT

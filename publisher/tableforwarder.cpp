@@ -200,7 +200,6 @@ void TableForwarder::finish(int waitMs)
     connection.stop();
     // Acknowledgements the session told before it ended.
     QCoreApplication::sendPostedEvents(this);
-    QCoreApplication::sendPostedEvents(&connection);
     keepTimer.stop();
     keepMark();
 }
