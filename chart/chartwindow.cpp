@@ -5,6 +5,7 @@
 #include "chart/report.h"
 #include "chart/runchart.h"
 #include "chart/statisticsrows.h"
+#include "commandline/programerror.h"
 #include "measurement/measurement.h"
 #include "table/csvoutput.h"
 #include "table/csvrecord.h"
@@ -104,14 +105,6 @@ void fixSize(QLabel *label, const QStringList &texts)
     for (const QString &text : texts)
         widest = std::max(widest, label->fontMetrics().horizontalAdvance(text));
     label->setFixedSize(widest, label->sizeHint().height());
-}
-
-void printError(const QString &text)
-{
-    std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + text +
-                          QLatin1Char('\n')),
-               stderr);
-    std::fflush(stderr);
 }
 
 } // namespace

@@ -1,10 +1,11 @@
 #include "chart/histogramchart.h"
 
+#include "chart/chartline.h"
+
 #include "chart/axisfit.h"
 #include "chart/batch.h"
 
 #include <QLegend>
-#include <QLegendMarker>
 #include <QPen>
 
 #include <algorithm>
@@ -39,24 +40,12 @@ HistogramChart::HistogramChart(QGraphicsItem *parent) : QChart(parent, Qt::Windo
     addSeries(bars);
     bars->attachAxis(axisX);
     bars->attachAxis(axisY);
-    lower = addLine(tr("Limits"), QPen(Qt::red, 2));
-    upper = addLine(QString(), QPen(Qt::red, 2));
-    nominal = addLine(tr("Nominal"), QPen(QColor(0x00, 0x80, 0x00), 1.5, Qt::DashLine));
-    const auto markers = legend()->markers(upper);
-    for (auto *marker : markers)
-        marker->setVisible(false);
+    lower = addLine(*this, axisX, axisY, tr("Limits"), QPen(Qt::red, 2));
+    upper = addLine(*this, axisX, axisY, QString(), QPen(Qt::red, 2));
+    nominal = addLine(*this, axisX, axisY, tr("Nominal"),
+                      QPen(QColor(0x00, 0x80, 0x00), 1.5, Qt::DashLine));
+    hideInLegend(*this, upper);
     legend()->setAlignment(Qt::AlignBottom);
-}
-
-QLineSeries *HistogramChart::addLine(const QString &name, const QPen &pen)
-{
-    auto *series = new QLineSeries(this);
-    series->setName(name);
-    series->setPen(pen);
-    addSeries(series);
-    series->attachAxis(axisX);
-    series->attachAxis(axisY);
-    return series;
 }
 
 void HistogramChart::show(const Batch &batch)

@@ -20,8 +20,6 @@ public:
     void show(const Batch &batch);
 
 private:
-    QLineSeries *addLine(const QString &name, const QPen &pen);
-
     QLineSeries *outline;
     QLineSeries *base;
     QAreaSeries *bars;

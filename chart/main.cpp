@@ -7,6 +7,7 @@
 #include "chart/summaryjson.h"
 #include "chart/tableload.h"
 #include "chart/translations.h"
+#include "commandline/programerror.h"
 #include "table/csvoutput.h"
 
 #include <QApplication>
@@ -18,13 +19,6 @@
 
 namespace
 {
-
-void printError(const QString &text)
-{
-    std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + text +
-                          QLatin1Char('\n')),
-               stderr);
-}
 
 void name()
 {

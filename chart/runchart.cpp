@@ -1,10 +1,11 @@
 #include "chart/runchart.h"
 
+#include "chart/chartline.h"
+
 #include "chart/axisfit.h"
 #include "chart/batch.h"
 
 #include <QLegend>
-#include <QLegendMarker>
 #include <QPen>
 
 #include <algorithm>
@@ -37,7 +38,7 @@ RunChart::RunChart(QGraphicsItem *parent) : QChart(parent, Qt::WindowFlags())
     // One device pixel wide however the view scales: the cheapest line to draw.
     QPen readingPen(QColor(0x30, 0x30, 0x30), 1);
     readingPen.setCosmetic(true);
-    readings = addLine(tr("Readings"), readingPen);
+    readings = addLine(*this, axisX, axisY, tr("Readings"), readingPen);
     outside = new QScatterSeries(this);
     outside->setName(tr("Outside the limits"));
     outside->setColor(Qt::red);
@@ -46,30 +47,18 @@ RunChart::RunChart(QGraphicsItem *parent) : QChart(parent, Qt::WindowFlags())
     addSeries(outside);
     outside->attachAxis(axisX);
     outside->attachAxis(axisY);
-    lower = addLine(tr("Limits"), QPen(Qt::red, 2));
-    upper = addLine(QString(), QPen(Qt::red, 2));
-    nominal = addLine(tr("Nominal"), QPen(QColor(0x00, 0x80, 0x00), 1.5, Qt::DashLine));
-    naturalLower =
-        addLine(tr("Mean ± 3 σ within"), QPen(QColor(0x20, 0x60, 0xd0), 1.5, Qt::DotLine));
-    naturalUpper = addLine(QString(), QPen(QColor(0x20, 0x60, 0xd0), 1.5, Qt::DotLine));
+    lower = addLine(*this, axisX, axisY, tr("Limits"), QPen(Qt::red, 2));
+    upper = addLine(*this, axisX, axisY, QString(), QPen(Qt::red, 2));
+    nominal = addLine(*this, axisX, axisY, tr("Nominal"),
+                      QPen(QColor(0x00, 0x80, 0x00), 1.5, Qt::DashLine));
+    naturalLower = addLine(*this, axisX, axisY, tr("Mean ± 3 σ within"),
+                           QPen(QColor(0x20, 0x60, 0xd0), 1.5, Qt::DotLine));
+    naturalUpper =
+        addLine(*this, axisX, axisY, QString(), QPen(QColor(0x20, 0x60, 0xd0), 1.5, Qt::DotLine));
     // Each pair of lines is one entry in the legend.
-    for (QLineSeries *second : {upper, naturalUpper}) {
-        const auto markers = legend()->markers(second);
-        for (auto *marker : markers)
-            marker->setVisible(false);
-    }
+    for (QLineSeries *second : {upper, naturalUpper})
+        hideInLegend(*this, second);
     legend()->setAlignment(Qt::AlignBottom);
-}
-
-QLineSeries *RunChart::addLine(const QString &name, const QPen &pen)
-{
-    auto *series = new QLineSeries(this);
-    series->setName(name);
-    series->setPen(pen);
-    addSeries(series);
-    series->attachAxis(axisX);
-    series->attachAxis(axisY);
-    return series;
 }
 
 void RunChart::show(const Batch &batch, int most)

@@ -21,8 +21,6 @@ public:
     void show(const Batch &batch, int most = Batch::ChartPoints);
 
 private:
-    QLineSeries *addLine(const QString &name, const QPen &pen);
-
     QLineSeries *readings;
     QScatterSeries *outside;
     QLineSeries *lower;

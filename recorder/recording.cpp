@@ -4,6 +4,7 @@
 #include "acquisition/portlister.h"
 #include "acquisition/portlock.h"
 #include "acquisition/workerserialport.h"
+#include "commandline/programerror.h"
 #include "publisher/brokeraddress.h"
 #include "publisher/tableforwarder.h"
 #include "recorder/readingrecorder.h"
@@ -32,14 +33,6 @@ namespace
 constexpr unsigned long ShutDownWaitMs = 300;
 // How long a connected broker gets, at the end, for what the table still holds.
 constexpr int SendingWaitMs = 10000;
-
-void printError(const QString &text)
-{
-    std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + text +
-                          QLatin1Char('\n')),
-               stderr);
-    std::fflush(stderr);
-}
 
 } // namespace
 

@@ -98,6 +98,25 @@ public:
     QByteArray seen;
 };
 
+// The recorder on the head, to the table, sending as the broker's user: over TLS, trusting
+// caFile, where one is given.
+QStringList recorderArguments(const HeadSimulator &head, const QString &table,
+                              const MosquittoBroker &broker, const QString &caFile)
+{
+    QStringList arguments{
+        QStringLiteral("-p"),
+        head.slavePath(),
+        QStringLiteral("-o"),
+        table,
+        QStringLiteral("--mqtt"),
+        QStringLiteral("%1://bench@127.0.0.1:%2/plant")
+            .arg(caFile.isEmpty() ? QStringLiteral("mqtt") : QStringLiteral("mqtts"))
+            .arg(broker.port())};
+    if (!caFile.isEmpty())
+        arguments << QStringLiteral("--mqtt-ca") << caFile;
+    return arguments;
+}
+
 class RecorderRun : public NamespacedRun
 {
 public:
@@ -176,16 +195,8 @@ void TestPublisher::everyRecordArrivesInTableOrder()
     HeadSimulator head;
     HeadStreamer stream(head, Serial);
     const QString table = folder->filePath(Table);
-    QStringList arguments{QStringLiteral("-p"),
-                          head.slavePath(),
-                          QStringLiteral("-o"),
-                          table,
-                          QStringLiteral("--mqtt"),
-                          QStringLiteral("%1://bench@127.0.0.1:%2/plant")
-                              .arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"))
-                              .arg(broker.port())};
-    if (tls)
-        arguments << QStringLiteral("--mqtt-ca") << broker.caFile();
+    const QStringList arguments =
+        recorderArguments(head, table, broker, tls ? broker.caFile() : QString());
     auto run = std::make_unique<RecorderRun>(folder->path(), arguments, Password);
     QTRY_VERIFY_WITH_TIMEOUT(records(table).size() > 20, 10000);
     // A held reading, and both ends of the range, among the counting ones.
@@ -287,17 +298,10 @@ void TestPublisher::brokerFaultSaidOnceRecordsKept()
     HeadSimulator head;
     HeadStreamer stream(head, Serial);
     const QString table = folder->filePath(Table);
-    QStringList arguments{QStringLiteral("-p"),
-                          head.slavePath(),
-                          QStringLiteral("-o"),
-                          table,
-                          QStringLiteral("--mqtt"),
-                          QStringLiteral("%1://bench@127.0.0.1:%2/plant")
-                              .arg(tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"))
-                              .arg(broker.port())};
-    if (tls)
-        arguments << QStringLiteral("--mqtt-ca")
-                  << (strangerCa ? broker.strangerCaFile() : broker.caFile());
+    const QStringList arguments = recorderArguments(head, table, broker,
+                                                    !tls         ? QString()
+                                                    : strangerCa ? broker.strangerCaFile()
+                                                                 : broker.caFile());
     RecorderRun run(folder->path(), arguments, password);
     // Long enough for a few attempts: each is said only once.
     QTest::qWait(4000);
