@@ -91,10 +91,13 @@ bool BrokerConnection::start(QString &error)
 
 std::optional<int> BrokerConnection::publish(const QByteArray &topic, const QByteArray &payload)
 {
+    const std::lock_guard<std::mutex> lock(readyMutex);
+    if (!ready)
+        return std::nullopt;
     int id = 0;
     const int code = mosquitto_publish(client, &id, topic.constData(), int(payload.size()),
                                        payload.constData(), 1, false);
-    // Without a connection the library still keeps the message, and sends it once connected.
+    // A connection lost unnoticed: the library keeps the message, and sends it once connected.
     if (code != MOSQ_ERR_SUCCESS && code != MOSQ_ERR_NO_CONN && code != MOSQ_ERR_CONN_LOST)
         return std::nullopt;
     return id;
@@ -120,8 +123,16 @@ void BrokerConnection::run()
             first ? mosquitto_connect_async(client, host.constData(), broker.port, KeepAliveSeconds)
                   : mosquitto_reconnect_async(client);
         first = false;
-        while (!stopping && code == MOSQ_ERR_SUCCESS)
+        while (!stopping && code == MOSQ_ERR_SUCCESS) {
             code = mosquitto_loop(client, LoopTimeoutMs, 1);
+            // The library tells of the acceptance before it sends again what was not
+            // acknowledged: new messages only after that, or they would overtake it.
+            if (justAccepted.exchange(false) && code == MOSQ_ERR_SUCCESS) {
+                setReady(true);
+                emit connected();
+            }
+        }
+        setReady(false);
         if (stopping)
             break;
         QString reason = libraryError();
@@ -186,6 +197,12 @@ void BrokerConnection::setLibraryError(const QString &text, bool replace)
         lastLibraryError = text;
 }
 
+void BrokerConnection::setReady(bool up)
+{
+    const std::lock_guard<std::mutex> lock(readyMutex);
+    ready = up;
+}
+
 void BrokerConnection::tell(const QString &reason)
 {
     emit failed(reason);
@@ -199,10 +216,10 @@ void BrokerConnection::onConnect(mosquitto *client, void *self, int code)
         return;
     }
     connection->accepted = true;
+    connection->justAccepted = true;
     int id = 0;
     mosquitto_publish(client, &id, connection->statusTopic.constData(), int(std::strlen(Online)),
                       Online, 1, true);
-    emit connection->connected();
 }
 
 void BrokerConnection::onPublish(mosquitto *, void *self, int id)

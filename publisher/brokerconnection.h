@@ -16,10 +16,10 @@ struct mosquitto;
 
 // The MQTT session with the broker, kept by a thread of its own: it connects, and after a
 // failure or a lost connection connects again after a pause that grows to 30 s, for as long
-// as it runs. Messages are handed to the library from the owner's thread; the library keeps
-// those not yet acknowledged and sends them again, in order, after a reconnect. What
-// happens is told by signals emitted in the session's thread: receivers in the owner's
-// thread get them queued.
+// as it runs. Messages are handed to the library from the owner's thread while the session
+// is up; the library keeps those not yet acknowledged and sends them again, in order, after
+// a reconnect, before any new one is taken. What happens is told by signals emitted in the
+// session's thread: receivers in the owner's thread get them queued.
 class BrokerConnection : public QObject
 {
     Q_OBJECT
@@ -33,7 +33,8 @@ public:
     // Starts the session's thread; false, with the reason in error, where the library
     // refuses the settings (a CA file that cannot be read).
     bool start(QString &error);
-    // QoS 1: the message's id, which acknowledged() names once the broker has it.
+    // QoS 1: the message's id, which acknowledged() names once the broker has it; nothing
+    // while the session is down or not yet past its reconnect's resending.
     std::optional<int> publish(const QByteArray &topic, const QByteArray &payload);
     // Says offline on the status topic where connected, disconnects and ends the thread.
     void stop();
@@ -51,6 +52,7 @@ private:
     QString libraryError() const;
     void setLibraryError(const QString &text, bool replace);
     void tell(const QString &reason);
+    void setReady(bool up);
 
     static void onConnect(mosquitto *client, void *self, int code);
     static void onPublish(mosquitto *client, void *self, int id);
@@ -64,6 +66,11 @@ private:
     std::thread session;
     std::atomic<bool> stopping{false};
     std::atomic<bool> accepted{false};
+    std::atomic<bool> justAccepted{false};
+    // Held across a publish: once the session has said it is down, no publish is still
+    // under way that could reach the library during the reconnect, ahead of its resending.
+    std::mutex readyMutex;
+    bool ready = false;
     std::atomic<int> statusId{-1};
     std::atomic<bool> statusAcknowledged{false};
     // The library may log from the owner's thread too, while publishing.
