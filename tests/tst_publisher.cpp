@@ -257,7 +257,11 @@ void TestPublisher::everyRecordArrivesInTableOrder()
     }
     QVERIFY(online);
     QCOMPARE(firstSeen.size(), lines.size());
-    QVERIFY(std::is_sorted(firstSeen.cbegin(), firstSeen.cend()));
+    const auto overtaken = std::is_sorted_until(firstSeen.cbegin(), firstSeen.cend());
+    QVERIFY2(overtaken == firstSeen.cend(),
+             qPrintable(QStringLiteral("record %1 arrived before record %2")
+                            .arg(overtaken == firstSeen.cend() ? 0 : *(overtaken - 1))
+                            .arg(overtaken == firstSeen.cend() ? 0 : *overtaken)));
 
     // Said by the recorder when it ended, and kept for whoever subscribes later.
     QProcess status;
