@@ -13,7 +13,9 @@
 namespace
 {
 
-constexpr int KeepAliveSeconds = 30;
+// Also how long an answer to the connection request is awaited: a broker that accepts the
+// connection and then says nothing is given up on after this.
+constexpr int KeepAliveSeconds = 15;
 constexpr int LongestPauseSeconds = 30;
 constexpr int LoopTimeoutMs = 100;
 constexpr int OfflineWaitMs = 2000;
@@ -141,8 +143,13 @@ void BrokerConnection::run()
             reason = reason.isEmpty() ? QStringLiteral("connection lost")
                                       : QStringLiteral("connection lost: %1").arg(reason);
         } else if (reason.isEmpty()) {
-            reason = code == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                                            : QString::fromUtf8(mosquitto_strerror(code));
+            if (code == MOSQ_ERR_ERRNO)
+                reason = QString::fromLocal8Bit(std::strerror(errno));
+            // The library has no words of its own for this one.
+            else if (code == MOSQ_ERR_KEEPALIVE)
+                reason = QStringLiteral("no answer within %1 s").arg(KeepAliveSeconds);
+            else
+                reason = QString::fromUtf8(mosquitto_strerror(code));
         }
         while (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);

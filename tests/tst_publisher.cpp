@@ -21,6 +21,10 @@
 #include <memory>
 #include <optional>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -30,6 +34,9 @@ const QString Topic = QStringLiteral("plant/A_B__1/reading");
 const QString Password = QStringLiteral("s3cret pass");
 
 enum class Disruption { None, BrokerRestart, RecorderKilled };
+// Stopped: nothing listens on its port; silent: something takes the connection and never
+// answers.
+enum class BrokerState { Running, Stopped, Silent };
 
 // The records the table holds, one line each, without the header.
 QList<QByteArray> records(const QString &path)
@@ -116,6 +123,37 @@ QStringList recorderArguments(const HeadSimulator &head, const QString &table,
         arguments << QStringLiteral("--mqtt-ca") << caFile;
     return arguments;
 }
+
+// Takes connections on a loopback port (the kernel does, from its backlog) and never says a
+// word on them.
+class SilentListener
+{
+public:
+    SilentListener() = default;
+    ~SilentListener()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    SilentListener(const SilentListener &) = delete;
+    SilentListener &operator=(const SilentListener &) = delete;
+
+    bool listen(int port)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+               ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+               ::listen(fd, 8) == 0;
+    }
+
+private:
+    int fd = -1;
+};
 
 class RecorderRun : public NamespacedRun
 {
@@ -277,27 +315,34 @@ void TestPublisher::brokerFaultSaidOnceRecordsKept_data()
 {
     QTest::addColumn<bool>("tls");
     QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("brokerRunning");
+    QTest::addColumn<int>("state");
     QTest::addColumn<bool>("strangerCa");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("wrong password") << false << "guess" << true << false << "not authorised";
+    const int running = int(BrokerState::Running);
+    QTest::newRow("wrong password") << false << "guess" << running << false << "not authorised";
     QTest::newRow("CA that did not sign the broker")
-        << true << Password << true << true << "certificate verify failed";
-    QTest::newRow("no broker") << false << Password << false << false << "Connection refused";
+        << true << Password << running << true << "certificate verify failed";
+    QTest::newRow("no broker") << false << Password << int(BrokerState::Stopped) << false
+                               << "Connection refused";
+    QTest::newRow("broker that never answers")
+        << false << Password << int(BrokerState::Silent) << false << "no answer within 15 s";
 }
 
 void TestPublisher::brokerFaultSaidOnceRecordsKept()
 {
     QFETCH(bool, tls);
     QFETCH(QString, password);
-    QFETCH(bool, brokerRunning);
+    QFETCH(int, state);
     QFETCH(bool, strangerCa);
     QFETCH(QString, reason);
     MosquittoBroker broker(folder->path(), {QStringLiteral("bench"), Password, tls});
     QString error;
     QVERIFY2(broker.start(error), qPrintable(error));
-    if (!brokerRunning)
+    if (state != int(BrokerState::Running))
         broker.stop();
+    SilentListener silent;
+    if (state == int(BrokerState::Silent))
+        QVERIFY(silent.listen(broker.port()));
 
     HeadSimulator head;
     HeadStreamer stream(head, Serial);
@@ -307,8 +352,8 @@ void TestPublisher::brokerFaultSaidOnceRecordsKept()
                                                     : strangerCa ? broker.strangerCaFile()
                                                                  : broker.caFile());
     RecorderRun run(folder->path(), arguments, password);
-    // Long enough for a few attempts: each is said only once.
-    QTest::qWait(4000);
+    // Long enough for a few attempts, or for the wait on a silent one: each is said once.
+    QTest::qWait(state == int(BrokerState::Silent) ? 19000 : 4000);
     stream.timer.stop();
     QTest::qWait(300);
     run.signal(SIGINT);
