@@ -9,6 +9,11 @@ else ifeq ($(QT),6)
 BUILD ?= build-qt6
 QT_PACKAGES := qt6-base-dev qt6-serialport-dev qt6-5compat-dev qt6-qpa-plugins qt6-charts-dev \
   qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+# Qt Charts needs Qt OpenGL's headers: on Debian 12 a package of their own that nothing
+# pulls in; on Debian 13 they are in qt6-base-dev.
+ifeq ($(shell cut -d. -f1 /etc/debian_version 2>/dev/null),12)
+QT_PACKAGES += libqt6opengl6-dev
+endif
 else
 $(error QT is $(QT); it must be 5 or 6)
 endif
