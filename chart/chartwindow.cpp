@@ -25,6 +25,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTimeZone>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -277,7 +278,11 @@ void ChartWindow::take(int value, const QString &headSerial, bool isHeld)
         return;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     // In UTC: a local time looked up at every reading would cost more than the reading.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    batch.noteOrigin(headSerial, QDateTime::fromMSecsSinceEpoch(now, QTimeZone::UTC));
+#else
     batch.noteOrigin(headSerial, QDateTime::fromMSecsSinceEpoch(now, Qt::UTC));
+#endif
     stale = true;
     if (output && output->append(records.record({now, headSerial, value, isHeld})) !=
                       CsvOutput::Outcome::Written)

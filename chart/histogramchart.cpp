@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -77,7 +78,7 @@ void HistogramChart::show(const Batch &batch)
     outline->replace(steps);
     QVector<QPointF> flat;
     flat.reserve(steps.size());
-    for (const QPointF &step : qAsConst(steps))
+    for (const QPointF &step : std::as_const(steps))
         flat.append({step.x(), 0});
     base->replace(flat);
 

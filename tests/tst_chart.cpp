@@ -29,6 +29,7 @@
 #include <csignal>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <sys/resource.h>
 
@@ -371,7 +372,7 @@ void TestChart::summaryAndReportWithoutDisplay()
     QVERIFY2(summary.out.contains("\"mean_um\":1.2,\"stddev_um\":0.1,"), summary.out.constData());
 
     RunningStatistics expected(ToleranceLimits(std::nullopt, 18));
-    for (int reading : qAsConst(tenths))
+    for (int reading : std::as_const(tenths))
         expected.add(reading);
     const std::optional<double> none;
     const std::map<QString, std::optional<double>> figures{
