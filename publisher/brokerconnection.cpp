@@ -153,7 +153,7 @@ void BrokerConnection::run()
         }
         while (reason.endsWith(QLatin1Char('.')))
             reason.chop(1);
-        tell(reason);
+        emit failed(reason);
         if (!pause(pauseSeconds))
             break;
         pauseSeconds = std::min(pauseSeconds * 2, LongestPauseSeconds);
@@ -208,11 +208,6 @@ void BrokerConnection::setReady(bool up)
 {
     const std::lock_guard<std::mutex> lock(readyMutex);
     ready = up;
-}
-
-void BrokerConnection::tell(const QString &reason)
-{
-    emit failed(reason);
 }
 
 void BrokerConnection::onConnect(mosquitto *client, void *self, int code)

@@ -51,7 +51,6 @@ private:
     bool pause(int seconds) const;
     QString libraryError() const;
     void setLibraryError(const QString &text, bool replace);
-    void tell(const QString &reason);
     void setReady(bool up);
 
     static void onConnect(mosquitto *client, void *self, int code);
