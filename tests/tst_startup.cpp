@@ -17,32 +17,36 @@
 namespace
 {
 
-// Hands the window its ports and tells the test which thread asked for them.
-class PortsSeam
+// Hands the window its ports and tells the test which thread asked for them. The
+// report is a queued signal: its argument is copied by Qt, so no object built on the
+// worker's thread is read on the test's.
+class PortsSeam : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit PortsSeam(QStringList first, QStringList later = {})
         : first(std::move(first)), later(std::move(later))
     {
+        connect(this, &PortsSeam::askedFrom, this, [this](QThread *asking) {
+            workerThread = asking;
+            asked = true;
+        });
     }
 
     PortLister lister()
     {
         return [this] {
-            QThread *asking = QThread::currentThread();
-            QMetaObject::invokeMethod(
-                qApp,
-                [this, asking] {
-                    workerThread = asking;
-                    asked = true;
-                },
-                Qt::QueuedConnection);
+            emit askedFrom(QThread::currentThread());
             return calls++ == 0 ? first : later;
         };
     }
 
     QPointer<QThread> workerThread;
     bool asked = false;
+
+signals:
+    void askedFrom(QThread *asking);
 
 private:
     QStringList first;
