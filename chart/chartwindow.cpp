@@ -31,7 +31,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 namespace

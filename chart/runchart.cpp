@@ -1,9 +1,8 @@
 #include "chart/runchart.h"
 
-#include "chart/chartline.h"
-
 #include "chart/axisfit.h"
 #include "chart/batch.h"
+#include "chart/chartline.h"
 
 #include <QLegend>
 #include <QPen>

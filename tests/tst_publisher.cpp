@@ -6,6 +6,7 @@
 #include "testsupport/headframe.h"
 #include "testsupport/headsimulator.h"
 #include "testsupport/headstreamer.h"
+#include "testsupport/loopbackaddress.h"
 #include "testsupport/mosquittobroker.h"
 #include "testsupport/namespacedrun.h"
 
@@ -142,10 +143,7 @@ public:
     {
         fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int on = 1;
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const sockaddr_in address = loopbackAddress(port);
         return fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
                ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
                ::listen(fd, 8) == 0;
@@ -184,6 +182,8 @@ public:
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(BrokerState)
 
 class TestPublisher : public QObject
 {
@@ -315,33 +315,33 @@ void TestPublisher::brokerFaultSaidOnceRecordsKept_data()
 {
     QTest::addColumn<bool>("tls");
     QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("state");
+    QTest::addColumn<BrokerState>("state");
     QTest::addColumn<bool>("strangerCa");
     QTest::addColumn<QString>("reason");
-    const int running = int(BrokerState::Running);
-    QTest::newRow("wrong password") << false << "guess" << running << false << "not authorised";
+    QTest::newRow("wrong password")
+        << false << "guess" << BrokerState::Running << false << "not authorised";
     QTest::newRow("CA that did not sign the broker")
-        << true << Password << running << true << "certificate verify failed";
-    QTest::newRow("no broker") << false << Password << int(BrokerState::Stopped) << false
+        << true << Password << BrokerState::Running << true << "certificate verify failed";
+    QTest::newRow("no broker") << false << Password << BrokerState::Stopped << false
                                << "Connection refused";
     QTest::newRow("broker that never answers")
-        << false << Password << int(BrokerState::Silent) << false << "no answer within 15 s";
+        << false << Password << BrokerState::Silent << false << "no answer within 15 s";
 }
 
 void TestPublisher::brokerFaultSaidOnceRecordsKept()
 {
     QFETCH(bool, tls);
     QFETCH(QString, password);
-    QFETCH(int, state);
+    QFETCH(BrokerState, state);
     QFETCH(bool, strangerCa);
     QFETCH(QString, reason);
     MosquittoBroker broker(folder->path(), {QStringLiteral("bench"), Password, tls});
     QString error;
     QVERIFY2(broker.start(error), qPrintable(error));
-    if (state != int(BrokerState::Running))
+    if (state != BrokerState::Running)
         broker.stop();
     SilentListener silent;
-    if (state == int(BrokerState::Silent))
+    if (state == BrokerState::Silent)
         QVERIFY(silent.listen(broker.port()));
 
     HeadSimulator head;
@@ -353,7 +353,7 @@ void TestPublisher::brokerFaultSaidOnceRecordsKept()
                                                                  : broker.caFile());
     RecorderRun run(folder->path(), arguments, password);
     // Long enough for a few attempts, or for the wait on a silent one: each is said once.
-    QTest::qWait(state == int(BrokerState::Silent) ? 19000 : 4000);
+    QTest::qWait(state == BrokerState::Silent ? 19000 : 4000);
     stream.timer.stop();
     QTest::qWait(300);
     run.signal(SIGINT);

@@ -1,5 +1,7 @@
 #include "testsupport/mosquittobroker.h"
 
+#include "testsupport/loopbackaddress.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,9 +27,7 @@ constexpr int StartLimitMs = 10000;
 int freePort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = loopbackAddress(0);
     socklen_t size = sizeof address;
     int port = 0;
     if (::bind(fd, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
@@ -40,11 +40,9 @@ int freePort()
 bool listening(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(quint16(port));
-    const bool up = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    const sockaddr_in address = loopbackAddress(port);
+    const bool up =
+        ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
     ::close(fd);
     return up;
 }
